@@ -1,0 +1,25 @@
+# Warnings, sanitizers and link rules shared by every target.
+add_compile_options(-Wall -Wextra)
+if(VRQ_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(VRQ_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(VRQ_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "VRQ_FUZZ needs clang (libFuzzer)")
+  endif()
+  # Coverage for the code under test; the fuzz targets themselves add -fsanitize=fuzzer.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+# Every shared library names the libraries it calls, so that none depends on symbols
+# left to the loading program.
+if(NOT WIN32 AND NOT VRQ_SANITIZE)
+  set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -Wl,--no-undefined")
+endif()

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The whole test run, as CI does it:
+#   1. install what is missing (Debian packages, only when absent);
+#   2. build with g++, warnings as errors, and run every test with CTest;
+#   3. build with clang++ under AddressSanitizer and UndefinedBehaviorSanitizer (fuzz targets
+#      included) and run every test again;
+#   4. run each fuzz target for a bounded time over its kept corpus.
+# Prints what failed and exits non-zero on any failure.
+#
+# Environment: VRQ_JOBS (parallel build jobs, default: number of cores),
+#              VRQ_FUZZ_SECONDS (per fuzz target, default 20), VRQ_SKIP_SAN=1, VRQ_SKIP_FUZZ=1.
+set -u
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${VRQ_JOBS:-$(nproc)}
+fuzz_seconds=${VRQ_FUZZ_SECONDS:-20}
+failed=()
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+# --- 1. packages ------------------------------------------------------------------------
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
+          libbenchmark-dev libssl-dev libcrypt-dev netbase python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  step "installing ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" \
+    || { echo "FAILED: apt-get install ${missing[*]}"; exit 1; }
+fi
+
+# --- 2. g++ build and tests ---------------------------------------------------------------
+build_and_test() {  # name, build dir, cmake args...
+  local name=$1 dir=$2; shift 2
+  step "$name: configure"
+  if ! cmake -S "$root" -B "$dir" -G Ninja "$@"; then failed+=("$name: configure"); return 1; fi
+  step "$name: build"
+  if ! cmake --build "$dir" -j "$jobs"; then failed+=("$name: build"); return 1; fi
+  step "$name: tests"
+  if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600); then failed+=("$name: tests"); return 1; fi
+}
+
+build_and_test "g++" build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DVRQ_WERROR=ON
+
+# --- 3. clang++ with sanitizers ------------------------------------------------------------
+if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  build_and_test "clang++ ASan+UBSan" build/clang-san -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVRQ_WERROR=ON \
+    -DVRQ_SANITIZE=ON -DVRQ_FUZZ=ON -DVRQ_BENCH=OFF
+  san_ok=$?
+
+  # --- 4. fuzz targets --------------------------------------------------------------------
+  if [ "$san_ok" -eq 0 ] && [ "${VRQ_SKIP_FUZZ:-0}" != 1 ]; then
+    while IFS= read -r exe; do
+      name=$(basename "$exe"); name=${name#fuzz_}
+      corpus="$root/fuzz/corpus/$name"
+      mkdir -p "$corpus"
+      work=$(mktemp -d)
+      step "fuzz $name (${fuzz_seconds}s)"
+      if ! "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
+             -print_final_stats=1 "$work" "$corpus" >"$work.log" 2>&1; then
+        tail -n 40 "$work.log"
+        failed+=("fuzz $name")
+      else
+        grep -E 'stat::number_of_executed_runs|Done' "$work.log" | tail -n 2
+      fi
+      rm -rf "$work" "$work.log"
+    done < <(find build/clang-san/fuzz -type f -executable -name 'fuzz_*' 2>/dev/null | sort)
+  fi
+fi
+
+# --- summary -------------------------------------------------------------------------------
+step "summary"
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "all steps passed"
