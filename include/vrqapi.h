@@ -134,6 +134,103 @@ VRQAPI_API char* str_replace_char(char* szText, char cFrom, char cTo);
 
 /* ==== MQSC TABLES: command, keyword, value and rule tables ==== */
 
+/*
+ * The tables that drive the MQSC translation both ways. A keyword entry describes a
+ * command (type 0), an MQSC keyword with its PCF parameter (types 1 to 7) or an enumerated
+ * value (its id is the MQ constant). Entries double as working storage: a translation sets
+ * lSet and value, and clears them as each entry is written out, so one translation runs at a
+ * time per process.
+ */
+#define MQSC_TYPE_COMMAND   0
+#define MQSC_TYPE_FLAG      1
+#define MQSC_TYPE_INT       2
+#define MQSC_TYPE_STR       3
+#define MQSC_TYPE_STRLIST   4
+#define MQSC_TYPE_ENUM      5
+#define MQSC_TYPE_ENUMLIST  6
+#define MQSC_TYPE_INTLIST   7
+
+#define MQSC_RULE_OPTIONAL  0
+#define MQSC_RULE_REQUIRED  1
+#define MQSC_RULE_END       2
+
+struct MQSCRULE;
+
+typedef struct MQSCKEY {
+  int32_t lType;                 /* MQSC_TYPE_* */
+  int64_t lId;                   /* command code, PCF parameter, or the value's constant */
+  const char* pszKeyword;        /* command text, keyword or value name; "" when the value stands alone */
+  struct MQSCRULE* pRule;        /* a command's rule table, else null */
+  int32_t lSet;                  /* 1 while the entry holds a value of the translation under way */
+  struct MQSCKEY** ppValues;     /* value table (types 5 and 6), null-terminated */
+  union {
+    char* psz;                   /* owned string (types 0, 3, 4, 6, 7) */
+    int32_t l;                   /* integer (type 2) */
+    struct MQSCKEY* pKey;        /* chosen value entry (type 5) */
+  } value;
+  int64_t lPlatforms;            /* bit n set for MQPL value n; -1 all */
+  int32_t lLevel;                /* lowest command level that knows the entry */
+} MQSCKEY;
+
+/* One row of a command's rule table (56 bytes); a row of kind MQSC_RULE_END ends it. */
+typedef struct MQSCRULE {
+  int32_t lKind;                 /* MQSC_RULE_* */
+  int32_t lWithValue;            /* 1 value written, 2 keyword only (DISPLAY selectors) */
+  int64_t lWithKeyword;          /* 1 keyword written, 2 value only */
+  MQSCKEY* pEntry;               /* row 0: the command's own entry */
+  const char* pszFormat;         /* "(%s)", "('%s')", "(%d)", "%s" or "" */
+  int64_t lJoiner;               /* written before the next token: ' ' or '*' for nothing */
+  int64_t lPlatforms;
+  int32_t lLevel;
+} MQSCRULE;
+
+/* A z/OS response message id with the completion code and reason it reports. */
+typedef struct MQSCRC {
+  const char* pszMsgId;          /* null in the terminating row */
+  int32_t lCompCode;
+  int32_t lReason;
+} MQSCRC;
+
+/* Response message-id prefixes (matched on three characters) and their id tables. */
+typedef struct MQSCMASTER {
+  const char* pszPrefix;         /* null in the terminating row */
+  const MQSCRC* pTable;          /* null when the prefix reports nothing */
+} MQSCMASTER;
+
+/* The command table (escape command first), null-terminated; the other table symbols
+ * (Mqcmd*, rMqcmd*, Mqa*, Mqt*, Mqp*) are exported from the library as well. */
+VRQAPI_API extern MQSCKEY* MqCmdTbl[];
+VRQAPI_API extern const MQSCMASTER MasterTbl[];
+VRQAPI_API extern const MQSCRC CSQRc[];
+
+/* Returns MqCmdTbl. */
+VRQAPI_API MQSCKEY** GetCmdTbl(void);
+
+/* The first entry of a null-terminated entry table whose id equals key (mode 1, key points
+ * to a 32-bit integer) or whose keyword equals the text key (mode 2); null otherwise. */
+VRQAPI_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key);
+
+/* In a rule table, the first row's entry whose id equals the integer key (mode 1), or
+ * (mode 2) whose keyword equals the text key or whose value table holds that name. */
+VRQAPI_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key);
+
+/* Keeps a value in the entry by its type (see the keyword entry) and marks nothing: types 0
+ * and 3 copy length characters, 4, 6 and 7 at most length characters of a terminated text,
+ * 2 the integer data points to, 5 the value entry data; 1 keeps nothing. 0 for other types. */
+VRQAPI_API int tblSetValue(MQSCKEY* entry, const void* data, int length);
+
+/* Hands the kept value out: strings are copied to out (room at least the kept length + 1;
+ * "''" when none) and released, type 2 writes an int32_t, type 5 a copy of the value entry
+ * (an MQSCKEY). Returns 1, or 0 for other types. */
+VRQAPI_API int tblGetValue(MQSCKEY* entry, void* out);
+
+/* The id table for the first three characters of a response message id; null when none. */
+VRQAPI_API const MQSCRC* GetTable(const char* msgid);
+
+/* The completion code and reason of the response message id kept as the command entry's
+ * value; 0 and 0 for an unknown id. Returns 1. */
+VRQAPI_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason);
+
 /* ---- end of MQSC TABLES ---- */
 
 /* ==== MQI PRINTERS: PrintMQMD and the constant-name maps ==== */

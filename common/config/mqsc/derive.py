@@ -1,0 +1,335 @@
+#!/usr/bin/env python3
+"""Derives the readable MQSC table files (keywords.tsv, values.tsv, rules.tsv) from IBM MQ
+reference tables: the MQSC-keyword-to-PCF-parameter correspondence, the DISPLAY selector table
+and IBM's constants. Run by hand when the reference data or commands.tsv changes:
+
+    derive.py <reference dir> <this dir>
+
+Only mappings that carry a published PCF parameter identifier are used; rows whose parameter
+is unverified in the reference are left out. The result is checked in, so the build never
+needs the reference tables.
+"""
+import csv
+import os
+import re
+import sys
+
+ZOS_ONLY = {"CMDSCOPE", "QSGDISP", "CFSTRUCT", "STGCLASS", "PSID", "IGQ", "IGQAUT", "IGQUSER",
+            "CHLDISP", "INDXTYPE", "QSGNAME", "SQQMNAME", "EXPRYINT", "GROUPUR", "DNSGROUP",
+            "DNSWLM", "LUGROUP", "LU62ARM", "TCPNAME", "TCPSTACK", "OPORTMAX", "OPORTMIN",
+            "CHIADAPS", "CHIDISPS", "SCYCASE", "TRAXSTR", "TRAXTBL", "ADOPTCHK", "ADOPTMCA",
+            "LSTRTMR", "RCVTIME", "RCVTMIN", "RCVTTYPE", "SSLTASKS", "TCPCHL", "LU62CHL",
+            "ACTCHL", "MAXCHL", "IPADDRV", "CFLEVEL", "RECOVER", "CFTYPE", "ACTION", "ASID",
+            "PSBNAME", "PSTID", "TPIPE", "STARTDA", "STARTTI", "TASKNO", "URTYPE", "QMURID",
+            "APPLTAG", "CFCONLOS", "CHINIT", "TRIGDPTH"} - {"TRIGDPTH"}
+
+# Value names written as bare keywords, and IBM constants for value names the reference gives
+# only as numbers.
+NAMED = {
+    (5, "YES"): "MQPER_PERSISTENT", (5, "NO"): "MQPER_NOT_PERSISTENT",
+    (9, "ENABLED"): "MQQA_GET_ALLOWED", (9, "DISABLED"): "MQQA_GET_INHIBITED",
+    (10, "ENABLED"): "MQQA_PUT_ALLOWED", (10, "DISABLED"): "MQQA_PUT_INHIBITED",
+    (34, "YES"): "MQDL_SUPPORTED", (34, "NO"): "MQDL_NOT_SUPPORTED",
+    (23, "SHARE"): "MQQA_SHAREABLE", (23, "NOSHARE"): "MQQA_NOT_SHAREABLE",
+    (8, "HARDENBO"): "MQQA_BACKOUT_HARDENED", (8, "NOHARDENBO"): "MQQA_BACKOUT_NOT_HARDENED",
+    (24, "TRIGGER"): "MQTC_ON", (24, "NOTRIGGER"): "MQTC_OFF",
+    (1006, "REPLACE"): "MQRP_YES", (1006, "NOREPLACE"): "MQRP_NO",
+    (1528, "YES"): "MQCHIDS_INDOUBT", (1528, "NO"): "MQCHIDS_NOT_INDOUBT",
+}
+GENERIC = {"ENABLED": "MQEVR_ENABLED", "DISABLED": "MQEVR_DISABLED"}
+
+# Entries that the reference does not hold with their values but IBM documents.
+EXTRA_ENTRIES = [
+    # keyword, parameter, type, values (name, constant)
+    ("TYPE", "MQIA_Q_TYPE", 5, [("QLOCAL", "MQQT_LOCAL"), ("QMODEL", "MQQT_MODEL"),
+                                ("QALIAS", "MQQT_ALIAS"), ("QREMOTE", "MQQT_REMOTE"),
+                                ("QCLUSTER", "MQQT_CLUSTER"), ("ALL", "MQQT_ALL")]),
+    ("", "MQIACH_CHANNEL_INSTANCE_TYPE", 5, [("CURRENT", "MQOT_CURRENT_CHANNEL"),
+                                             ("SAVED", "MQOT_SAVED_CHANNEL")]),
+    ("MODE", "MQIACF_MODE", 5, [("QUIESCE", "MQMODE_QUIESCE"), ("FORCE", "MQMODE_FORCE"),
+                                ("TERMINATE", "MQMODE_TERMINATE")]),
+]
+ENUM_LISTS = {"COMPHDR", "COMPMSG"}
+OBJECT_KEYWORD = {
+    "MQCA_Q_NAME": "QUEUE", "MQCACH_CHANNEL_NAME": "CHANNEL", "MQCA_PROCESS_NAME": "PROCESS",
+    "MQCA_NAMELIST_NAME": "NAMELIST", "MQCA_AUTH_INFO_NAME": "AUTHINFO",
+    "MQCACH_LISTENER_NAME": "LISTENER", "MQCA_SERVICE_NAME": "SERVICE",
+    "MQCA_TOPIC_NAME": "TOPIC", "MQCACF_SUB_NAME": "SUB", "MQCA_CF_STRUC_NAME": "CFSTRUCT",
+    "MQCA_CLUSTER_Q_MGR_NAME": "CLUSQMGR", "MQCA_CLUSTER_NAME": "CLUSTER",
+    "MQCA_TOPIC_STRING": "TOPICSTR", "MQCACF_FROM_Q_NAME": "QLOCAL",
+}
+LAST_ROWS = ["CMDSCOPE", "QSGDISP"]
+PREFIXES = ("MQIACF_", "MQIACH_", "MQCACF_", "MQCACH_", "MQIAMO_", "MQCAMO_", "MQIA_", "MQCA_",
+            "MQBACF_")
+
+
+def camel(name):
+    return "".join(w[:1].upper() + w[1:].lower() for w in name.split("_") if w)
+
+
+def param_camel(param):
+    for p in PREFIXES:
+        if param.startswith(p):
+            return camel(param[len(p):])
+    return camel(param)
+
+
+def read_tsv(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        rows = [r for r in csv.reader((l for l in f if not l.startswith("#")), delimiter="\t")]
+    head = rows[0]
+    return [dict(zip(head, r + [""] * (len(head) - len(r)))) for r in rows[1:]]
+
+
+class Model:
+    def __init__(self, ref):
+        self.const = {r["name"]: int(r["value"]) for r in read_tsv(os.path.join(ref, "constants.tsv"))}
+        self.entries = {}      # (keyword, param, type) -> dict
+        self.order = []
+        self.value_syms = {}   # (constant or synthetic, name) -> symbol
+        self.value_rows = {}   # symbol -> (name, value, constant)
+
+    def pid(self, param):
+        return self.const[param]
+
+    def value_sym(self, entry, name, constant, value):
+        key = (constant or entry["sym"], name)
+        if key in self.value_syms:
+            return self.value_syms[key]
+        base = "Mqp" + (camel(constant) if constant else entry["sym"][3:] + camel(name.replace("*", "Star")))
+        sym, n = base, 2
+        while sym in self.value_rows and self.value_rows[sym] != (name, value, constant):
+            sym, n = f"{base}{n}", n + 1
+        self.value_syms[key] = sym
+        self.value_rows[sym] = (name, value, constant)
+        return sym
+
+    def entry(self, keyword, param, typ):
+        key = (keyword, param, typ)
+        if key in self.entries:
+            return self.entries[key]
+        base = "Mqa" + param_camel(param)
+        sym = base
+        if any(e["sym"] == sym for e in self.entries.values()):
+            sym = base + camel(keyword or "Value")
+            n = 2
+            while any(e["sym"] == sym for e in self.entries.values()):
+                sym, n = f"{base}{camel(keyword or 'Value')}{n}", n + 1
+        e = {"sym": sym, "keyword": keyword, "param": param, "id": self.pid(param), "type": typ,
+             "values": [], "zos": keyword in ZOS_ONLY}
+        self.entries[key] = e
+        self.order.append(key)
+        return e
+
+    def add_value(self, e, name, constant, value):
+        if any(v[0] == name for v in e["values"]):
+            return
+        if constant is None:
+            constant = NAMED.get((e["id"], name)) or GENERIC.get(name)
+            if constant and self.const.get(constant) != value:
+                constant = None
+        e["values"].append((name, self.value_sym(e, name, constant, value)))
+
+
+VALUE_RE = re.compile(r"^\s*([^=]+?)=(?:(MQ[A-Z0-9_]+)\((-?\d+)\)|(-?\d+)|\?)\s*$")
+BARE_RE = re.compile(r"^\s*(\S+) => value (-?\d+)\s*$")
+
+
+def parse_map(text, model, entry_param):
+    """[(name, constant or None, value)] and whether the names stand alone in MQSC."""
+    out, bare = [], False
+    for part in filter(None, (p.strip() for p in text.split(";"))):
+        m = BARE_RE.match(part)
+        if m:
+            out.append((m.group(1), None, int(m.group(2))))
+            bare = True
+            continue
+        m = VALUE_RE.match(part)
+        if not m:
+            continue
+        name = m.group(1).strip().upper() if m.group(1).strip() != "None" else "NONE"
+        if m.group(2):
+            out.append((name, m.group(2), int(m.group(3))))
+        elif m.group(4) is not None:
+            out.append((name, None, int(m.group(4))))
+        else:
+            guess = [c for c in model.const if c.endswith("_" + name) and c.split("_")[0] in
+                     {v[1].split("_")[0] for v in out if v[1]}]
+            if len(guess) == 1:
+                out.append((name, guess[0], model.const[guess[0]]))
+    return out, bare
+
+
+def entry_type(pcf_type, has_map, keyword):
+    if keyword in ENUM_LISTS:
+        return 6
+    return {"MQCFIN": 5 if has_map else 2, "MQCFST": 3, "MQCFSL": 4,
+            "MQCFIL": 6 if has_map else 7}.get(pcf_type)
+
+
+def type_by_id(pid):
+    return 3 if 2001 <= pid <= 4000 else 2
+
+
+def main(ref, here):
+    model = Model(ref)
+    wanted = {l.strip() for l in open(os.path.join(here, "keywords.txt")) if l.strip() and not l.startswith("#")}
+    ref_rows = read_tsv(os.path.join(ref, "mqsc_commands.tsv"))
+    selectors = read_tsv(os.path.join(ref, "mqsc_display_selectors.tsv"))
+    commands = read_tsv(os.path.join(here, "commands.tsv"))
+    pcf_name = {v: k for k, v in model.const.items() if k.startswith("MQCMD_")}
+
+    for kw, param, typ, values in EXTRA_ENTRIES:
+        e = model.entry(kw, param, typ)
+        for name, c in values:
+            model.add_value(e, name, c, model.const[c])
+    extra_by_param = {p: model.entries[(k, p, t)] for k, p, t, _ in EXTRA_ENTRIES}
+    all_flag = model.entry("ALL", "MQIACF_ALL", 1)
+    force_flag = model.entry("FORCE", "MQIACF_FORCE", 1)
+
+    def keyword_entries(source, direction):
+        """Entries of the reference rows of the MQSC commands in source, in reference order."""
+        got, bare = [], {}
+        for cmd in source.split(","):
+            for r in ref_rows:
+                if r["mqsc_command"] != cmd or r["direction"] != direction or not r["pcf_parameter"]:
+                    continue
+                kw, param = r["keyword"], r["pcf_parameter"]
+                if kw not in wanted or param not in model.const:
+                    continue
+                if param in extra_by_param:
+                    got.append(extra_by_param[param])
+                    continue
+                if param == "MQIACF_FORCE":
+                    got.append(force_flag)
+                    continue
+                values, is_bare = parse_map(r["value_map"], model, param)
+                if is_bare:
+                    e = bare.get(param) or model.entry("", param, 5)
+                    bare[param] = e
+                    for name, c, v in values:
+                        model.add_value(e, name, c, v)
+                    got.append(e)
+                    continue
+                typ = entry_type(r["pcf_type"], bool(values), kw)
+                if typ is None:
+                    continue
+                e = model.entry(kw, param, typ)
+                for name, c, v in values:
+                    model.add_value(e, name, c, v)
+                got.append(e)
+        seen, out = set(), []
+        for e in got:
+            if id(e) not in seen:
+                seen.add(id(e))
+                out.append(e)
+        return out
+
+    def object_entry(param):
+        kw = OBJECT_KEYWORD.get(param)
+        if kw is None:  # the target name of a copy command
+            kw = "TO"
+        return model.entry(kw, param, 3)
+
+    rules = []
+    for c in commands:
+        sym, form, obj = c["symbol"], c["form"], c["object"]
+        plat, level = c["platforms"], c["level"]
+        rows = []
+
+        def row(kind, with_value, with_kw, entry_sym, fmt, joiner, platforms=plat):
+            rows.append([sym, kind, with_value, with_kw, entry_sym, fmt, joiner, platforms, level])
+
+        def plain(e, kind=0):
+            if e["type"] == 1:
+                row(kind, 2, 1, e["sym"], "", 32, "2" if e["zos"] else plat)
+            elif not e["keyword"]:
+                row(kind, 1, 2, e["sym"], "%s", 32, "2" if e["zos"] else plat)
+            else:
+                fmt = {2: "(%d)", 3: "('%s')", 5: "(%s)"}.get(e["type"], "(%s)")
+                row(kind, 1, 1, e["sym"], fmt, 32, "2" if e["zos"] else plat)
+
+        queue_form = form.startswith("q")
+        row(1, 2, 1, sym, "", 42 if obj != "-" and not queue_form else 32)
+        skip = {obj, "MQCACF_FROM_Q_NAME"} if obj != "-" else set()
+        if queue_form:
+            row(1, 1, 2, extra_by_param["MQIA_Q_TYPE"]["sym"], "%s", 42)
+            skip.add("MQIA_Q_TYPE")
+        if obj != "-":
+            row(1, 1, 2, object_entry(obj)["sym"], "('%s')", 32)
+        if form in ("copy", "qcopy"):
+            like = "MQCACF_FROM_" + obj[len("MQCACF_TO_"):]
+            row(1, 1, 1, model.entry("LIKE", like, 3)["sym"], "('%s')", 32)
+            skip.add(like)
+        inputs = [e for e in keyword_entries(c["source"], "input") if e["param"] not in skip]
+        if form in ("inquire", "names"):
+            last = [e for e in inputs if e["keyword"] in LAST_ROWS]
+            first = [e for e in inputs if e["keyword"] not in LAST_ROWS]
+            if form == "names":
+                for e in first + last:
+                    plain(e)
+            else:
+                outputs = keyword_entries(c["source"], "output")
+                cmd_name = pcf_name.get(int(c["pcf"]), "")
+                for s in selectors:
+                    if s["pcf_command"] != cmd_name or s["keyword"] not in wanted or s["keyword"] == "ALL":
+                        continue
+                    pid = int(s["selector_id"])
+                    if any(e["id"] == pid for e in outputs):
+                        continue
+                    outputs.append(model.entry(s["keyword"], s["selector"], type_by_id(pid)))
+                out_ids = {e["id"] for e in outputs}
+                for e in first:
+                    if e["id"] not in out_ids or e["param"] == "MQIA_Q_TYPE":
+                        plain(e)
+                row(0, 2, 1, all_flag["sym"], "", 32)
+                taken = {r[4] for r in rows}
+                for e in outputs:
+                    if e["sym"] in taken or e["param"] == obj or e["keyword"] in LAST_ROWS:
+                        continue
+                    taken.add(e["sym"])
+                    row(0, 2, 1 if e["keyword"] else 1, e["sym"], "", 32, "2" if e["zos"] else plat)
+                for e in last:
+                    plain(e)
+        else:
+            # Flags and the replace choice come first, as IBM writes them after the name.
+            inputs.sort(key=lambda e: 0 if e["type"] == 1 or e["param"] == "MQIACF_REPLACE" else 1)
+            for e in inputs:
+                plain(e, 1 if form == "create" and e["param"] == "MQIACH_CHANNEL_TYPE" else 0)
+        rows.append([sym, 2, 0, 0, "-", "", 32, plat, level])
+        rules.extend(rows)
+
+    used = set()
+    with open(os.path.join(here, "keywords.tsv"), "w") as f:
+        f.write("# Keyword entries: symbol, type (1 flag, 2 integer, 3 string, 4 string list, "
+                "5 enumerated, 6 enumerated list, 7 integer list), PCF parameter (IBM name and "
+                "identifier), MQSC keyword (empty: the value stands alone), value table, "
+                "platforms, level.\n")
+        f.write("symbol\ttype\tparameter\tid\tkeyword\tvalues\tplatforms\tlevel\n")
+        for key in model.order:
+            e = model.entries[key]
+            vt = "Mqt" + e["sym"][3:] if e["type"] in (5, 6) else "-"
+            f.write(f"{e['sym']}\t{e['type']}\t{e['param']}\t{e['id']}\t{e['keyword']}\t{vt}\t"
+                    f"{2 if e['zos'] else -1}\t510\n")
+    with open(os.path.join(here, "values.tsv"), "w") as f:
+        f.write("# Value tables: table, value entry, MQSC value name, value, IBM constant "
+                "('-' where the reference gives the number only).\n")
+        f.write("table\tsymbol\tname\tvalue\tconstant\n")
+        for key in model.order:
+            e = model.entries[key]
+            if e["type"] not in (5, 6):
+                continue
+            for name, vs in e["values"]:
+                n, v, c = model.value_rows[vs]
+                f.write(f"Mqt{e['sym'][3:]}\t{vs}\t{n}\t{v}\t{c or '-'}\n")
+    with open(os.path.join(here, "rules.tsv"), "w") as f:
+        f.write("# Rule rows: command, kind (1 required, 0 optional, 2 end), with value "
+                "(1 value written, 2 keyword only), with keyword (1 keyword written, 2 value "
+                "only), entry, format, joiner (32 blank, 42 none), platforms, level.\n")
+        f.write("command\tkind\twith_value\twith_keyword\tentry\tformat\tjoiner\tplatforms\tlevel\n")
+        for r in rules:
+            f.write("\t".join(str(x) for x in r) + "\n")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
