@@ -33,13 +33,184 @@ extern "C" {
 
 /* ==== TRACKED MEMORY: fNewMemory, fSizeMemory, FreeMemory, bGarbage, block tracking, memory log ==== */
 
+
+/* The fill byte of fNewMemory (its low byte fills every new block): 0, so new memory is
+ * zero-filled and the rest of the toolkit relies on that. */
+VRQAPI_API extern const int32_t bGarbage;
+
+/* One registered block in the tracking list (newest first). The allocation functions do
+ * not register anything; only fCreateBlockInfo does. */
+typedef struct BlockRecord {
+  struct BlockRecord* pNext;   /* next (older) record, null at the end */
+  void*    pAddress;           /* start of the block */
+  uint64_t ulSize;             /* size of the block in bytes */
+  int32_t  lReferenced;        /* set by NoteMemoryRef, cleared by ClearMemoryRefs */
+  char     szModule[36];       /* owner tag, cut to 35 characters */
+} BlockRecord;
+
+/* Allocates size bytes filled with the bGarbage byte and stores the address (or null) in
+ * *slot. Returns 1 when the address is not null. The module text names the owner. */
+VRQAPI_API int fNewMemory(void** slot, size_t size, const char* module);
+/* Resizes the block at *slot keeping its bytes (added bytes are not filled). On success
+ * stores the new address and returns 1; on failure returns 0 and *slot stays valid. */
+VRQAPI_API int fSizeMemory(void** slot, size_t size);
+/* Releases a block from fNewMemory/fSizeMemory; null is allowed. */
+VRQAPI_API void FreeMemory(void* block);
+/* Sends the memory log to path (truncated). Null or empty keeps the current stream; a
+ * path that cannot be opened is reported and the log goes to standard output. */
+VRQAPI_API void SetMemoryLogFile(const char* path);
+/* Registers a block at the head of the tracking list. 0 when the record cannot be had. */
+VRQAPI_API int fCreateBlockInfo(void* address, size_t size, const char* module);
+/* Unlinks and releases the record whose block starts at address; nothing when none. */
+VRQAPI_API void FreeBlockInfo(void* address);
+/* The first record whose block contains pointer, or null. */
+VRQAPI_API BlockRecord* pbiGetBlockInfo(void* pointer);
+/* Moves the record containing oldAddress to newAddress/newSize; returns newSize. */
+VRQAPI_API size_t UpdateBlockInfo(void* oldAddress, void* newAddress, size_t newSize);
+/* Size of the registered block containing pointer, 0 when none. */
+VRQAPI_API size_t sizeofBlock(void* pointer);
+/* Clears the referenced flag of every record. */
+VRQAPI_API void ClearMemoryRefs(void);
+/* Sets the referenced flag of the record containing pointer; nothing when none. */
+VRQAPI_API void NoteMemoryRef(void* pointer);
+/* Walks the list; reports nothing. */
+VRQAPI_API void CheckMemoryRefs(void);
+/* Always 1: pointers are not validated. */
+VRQAPI_API int fValidPointer(void* pointer, size_t size);
+/* Writes one line per record and an end line to the memory log; returns the count. */
+VRQAPI_API int DumpMemoryLog(void);
+
 /* ---- end of TRACKED MEMORY ---- */
 
 /* ==== MESSAGE RECORDS: MDHDR, MSHDRE, MESSAGE, Buffer ==== */
 
+
+/* The 136-byte header at the start of every MESSAGE block; integers in the writer's byte
+ * order. Sent over the wire as it stands. */
+typedef struct MDHDR {
+  MQLONG StrucLength;     /* 136 for a valid header (set by the sender) */
+  MQLONG lReserved1;
+  MQLONG lByteOrder;      /* 1 when the writer was big-endian */
+  MQLONG lTextCode;       /* 1 when the writer's text was ASCII */
+  MQBYTE MsgId[24];
+  MQBYTE CorrelId[24];
+  MQLONG lUserMsgLength;  /* length of the data behind the header */
+  MQLONG lReserved3;
+  MQCHAR UserId[12];
+  MQCHAR ApplName[48];
+  MQLONG lHdrMark;        /* 1 once the block has been allocated */
+} MDHDR;
+
+#define MDHDR_LENGTH 136
+#define MSHDRE_LENGTH 32
+
+/* The 32-byte PCF header extension. */
+typedef struct MSHDRE {
+  MQLONG StrucLength;     /* 32 when valid */
+  MQLONG Version;         /* 1 */
+  MQLONG Encoding;        /* as MDHDR.lByteOrder */
+  MQLONG CharSet;         /* as MDHDR.lTextCode */
+  MQLONG UserMsgLength;   /* the whole message length */
+  MQCHAR Author[12];
+} MSHDRE;
+
+/* A growable block of an MDHDR and data, with the descriptor that goes with it. The
+ * record is the caller's; the library owns the block. A view has pMdHdr null and pData
+ * pointing into somebody else's bytes, with both lengths the viewed length. */
+typedef struct MESSAGE {
+  MQLONG lKind;           /* 1 */
+  MDHDR* pMdHdr;          /* owned block, null when nothing is owned */
+  char*  pData;           /* pMdHdr + 136 for an owning record */
+  MQLONG lMaxLength;      /* allocated length, header included */
+  MQLONG lMsgLength;      /* used length, header included */
+  MQMD   MsgDesc;
+} MESSAGE;
+
+/* A plain growable byte area. The three counters belong to the buffer's user. */
+typedef struct Buffer {
+  char*  pBuffer;
+  MQLONG lLength;
+  MQLONG lSize;
+  MQLONG lCounter1;
+  MQLONG lCounter2;
+  MQLONG lCounter3;
+} Buffer;
+
+/* Allocates 136 + capacity bytes and sets the record up empty with the default
+ * descriptor. The header's StrucLength stays 0. */
+VRQAPI_API int CreateMessage(MESSAGE* msg, int capacity);
+/* Resizes the block to 136 + capacity; the data then counts as empty. A failure leaves
+ * the record unchanged. */
+VRQAPI_API int SizeMessage(MESSAGE* msg, int capacity);
+/* As SizeMessage, but refuses when the data would not fit and keeps the data length. */
+VRQAPI_API int SizeMessageKeep(MESSAGE* msg, int capacity);
+/* Empties the record (allocating 256 data bytes when it owns nothing) and resets the
+ * descriptor; the block and the rest of its header stay. */
+VRQAPI_API int ResetMessage(MESSAGE* msg);
+/* Resets to, copies lKind, the first 8 header bytes and the descriptor, then appends
+ * the data of from. */
+VRQAPI_API int CopyMessage(MESSAGE* from, MESSAGE* to);
+/* Appends the data of from behind the data of to, growing to when needed. */
+VRQAPI_API int AppendMessage(MESSAGE* to, MESSAGE* from);
+/* Frees the block (nothing for a view) and clears pointers and lengths; 0 when pData is
+ * null. lKind and MsgDesc stay. */
+VRQAPI_API int DeleteMessage(MESSAGE* msg);
+/* 1 when the header's StrucLength is 136. */
+VRQAPI_API int VerifyMessage(MESSAGE* msg);
+/* 1 when the extension's StrucLength is 32. */
+VRQAPI_API int VerifyMessageExt(MSHDRE* ext);
+/* Prints the header's lengths, ApplName and UserId to standard output. */
+VRQAPI_API void PrintMessage(MESSAGE* msg);
+
+/* Allocates size bytes; lLength = lSize = size, counters cleared. */
+VRQAPI_API int CreateBuffer(Buffer* buf, int size);
+/* Clears the counters, grows to length when needed, lLength = min(length, lSize). 1. */
+VRQAPI_API int ResetBuffer(Buffer* buf, int length);
+/* Reallocates to size bytes (lLength unchanged); a failure leaves the record unchanged. */
+VRQAPI_API int SizeBuffer(Buffer* buf, int size);
+/* Frees the bytes and zeroes the record; 0 when pBuffer is null. */
+VRQAPI_API int DeleteBuffer(Buffer* buf);
+
 /* ---- end of MESSAGE RECORDS ---- */
 
 /* ==== PCF PARAMETER STRUCTURES: MQCF* layouts, the program types 997/998/999, IsPcfAttrValid ==== */
+
+
+#include <cmqcfc.h>
+
+/* The toolkit's own parameter structure types beside IBM's MQCF* ones (cmqcfc.h). Their
+ * words sit where MQCFSL (997) and MQCFST (998, 999) keep theirs; data follows the fixed
+ * part and StrucLength is always a multiple of 4. */
+#define EXCFT_BYTE_STRING_LIST 997
+#define EXCFT_PCF              998
+#define EXCFT_BINARY           999
+
+/* Byte-string list: Count elements of StringLength bytes follow. */
+typedef struct EXCFBL {
+  MQLONG Type;
+  MQLONG StrucLength;     /* Round4(24 + Count x StringLength) */
+  MQLONG Parameter;
+  MQLONG Reserved;        /* 0 */
+  MQLONG Count;
+  MQLONG StringLength;
+} EXCFBL;
+
+/* Embedded PCF (998) and binary (999): StringLength bytes follow (for 998 the MQCFH
+ * and parameters of another message). */
+typedef struct EXCFBIN {
+  MQLONG Type;
+  MQLONG StrucLength;     /* Round4(20 + StringLength) */
+  MQLONG Parameter;
+  MQLONG Reserved;        /* 0 */
+  MQLONG StringLength;
+} EXCFBIN;
+
+#define EXCFBL_STRUC_LENGTH_FIXED  24
+#define EXCFBIN_STRUC_LENGTH_FIXED 20
+
+/* The one check every reader applies before using a parameter structure held by attr
+ * (an owning attribute record or a view into a message): 1 valid, 0 not. */
+VRQAPI_API int IsPcfAttrValid(MESSAGE* attr);
 
 /* ---- end of PCF PARAMETER STRUCTURES ---- */
 
@@ -122,6 +293,58 @@ VRQAPI_API char* str_replace_char(char* szText, char cFrom, char cTo);
 
 /* ==== LOGGING AND PATHS: LOGMSG, hex dumps, paths, installation directory ==== */
 
+
+/* Writes one log entry (an empty line, "Date: " with the local date, and "VRQ" followed
+ * by text) to standard output and flushes it; returns fflush's result (0 when written).
+ * level is 1 by convention and changes nothing. Text beyond 987 characters is cut. */
+VRQAPI_API int LOGMSG(const char* text, int level);
+/* Reopens standard output on path in append mode; the stream, or null when it fails. */
+VRQAPI_API FILE* VrqApiSetLogFile(const char* path);
+/* Assertion: when condition is 0, logs "0105E  Assertion failed in <file> at line <n>:
+ * <expression>" and aborts unless cont is non-zero. */
+VRQAPI_API void debug(int condition, const char* expression, int cont, const char* file, int line);
+#if !defined(_WIN32)
+/* Copies the real user's login name (at most min(*size, 12) characters) into buffer,
+ * which is cleared for *size bytes; *size becomes the copied length. 0 when the user has
+ * no password entry (*size 0). A *size of 12 or less leaves no room for a terminator:
+ * the name is then cut to *size - 1 characters so the result is always terminated. */
+VRQAPI_API int GetUserName(char* buffer, int* size);
+#endif
+/* Appends the separator to a non-empty path that does not end with one. 1. */
+VRQAPI_API int vrqTerminatePath(char* path);
+/* Terminates a non-empty path, then appends name when it is not null. 1. */
+VRQAPI_API int vrqMakePath(char* path, const char* name);
+/* Puts a non-empty path between double quotes in place (the buffer needs two more
+ * bytes). A path over 1033 characters is refused: 0 and unchanged. Otherwise 1. */
+VRQAPI_API int vrqUseLongNames(char* path);
+/* Size of an open stream, its position kept. 1 when the size fits a signed 32-bit count. */
+VRQAPI_API int SizeOfFile(FILE* stream, MQLONG* size);
+/* Size of a named file. 1 when it could be read and fits a signed 32-bit count. */
+VRQAPI_API int SizeOfFileByName(const char* path, MQLONG* size);
+/* Fills buffer (at least 512 bytes) with the installation directory: VXWMQ_HOME when set
+ * (result 1), else the parent of the working directory, else the default (result 0). */
+VRQAPI_API int vrqGetInstallDir(char* buffer);
+/* Fills buffer with <install dir>/config/groups/<file_name>. 1. */
+VRQAPI_API int vrqMakeIniFilePath(char* buffer, const char* file_name);
+
+/* Two lines per row of perRow bytes: the characters ("%-2c", "." for unprintable) and the
+ * bytes ("%02X"); lines after the first are indented by indent blanks. */
+VRQAPI_API void PrintHexFile(FILE* stream, const void* data, int length, int perRow, int indent);
+/* As PrintHexFile on standard output, the first line indented too. */
+VRQAPI_API void PrintHex(const void* data, int length, int perRow, int indent);
+/* One line per row: prefix, the offset "%08X:  ", the characters and the bytes (bytes
+ * first when charsFirst is 0), each item followed by separator, four blanks between the
+ * groups; a short last row is padded so the second group lines up. */
+VRQAPI_API void PrintFormattedHexData(const void* data, int length, int perRow, const char* separator,
+                                      const char* firstPrefix, const char* laterPrefix,
+                                      int charsFirst, FILE* stream);
+/* PrintFormattedHexData with 16 bytes a row, one blank, empty prefixes, characters first. */
+VRQAPI_API void PrintHexData(const void* data, int length, FILE* stream);
+/* The bytes ("%02X") of data, each followed by separator, on the current line. */
+VRQAPI_API void PrintHexBytes(const void* data, int length, const char* separator, FILE* stream);
+/* The characters ("%c", "." for unprintable) of data, each followed by separator. */
+VRQAPI_API void PrintHexChars(const void* data, int length, const char* separator, FILE* stream);
+
 /* ---- end of LOGGING AND PATHS ---- */
 
 /* ==== INI AND PERMISSION FILES: ini handles, lookups, workgroups, GetRcText ==== */
@@ -129,6 +352,33 @@ VRQAPI_API char* str_replace_char(char* szText, char cFrom, char cTo);
 /* ---- end of INI AND PERMISSION FILES ---- */
 
 /* ==== MASKS: IsMaskMatch, IsMaskMatchIgnoreCase, IsRegExpMatch, IsPermitMaskMatch ==== */
+
+
+/* Simple mask: "*" only, first fit without backtracking, a name may be followed by
+ * blanks. 1 match, 0 not. */
+VRQAPI_API int IsMaskMatch(const char* mask, const char* name);
+/* As IsMaskMatch with letters compared in upper case. */
+VRQAPI_API int IsMaskMatchIgnoreCase(const char* mask, const char* name);
+/* Expression match: "*", "?" and classes "[a-z]" / "[^x]"; ignoreCase non-zero compares
+ * in upper case. Work is bounded (no exponential backtracking). */
+VRQAPI_API int IsRegExpMatch(const char* pattern, const char* name, int ignoreCase);
+/* Permit mask: "*", or a mask starting with "UserAuthority" or "Audit" compared element
+ * by element with key. Texts beyond 2057 characters are cut. */
+VRQAPI_API int IsPermitMaskMatch(const char* mask, const char* key);
+/* The permit comparison after the "*" shortcut: heads, then tails at the last backslash. */
+VRQAPI_API int CompareMaskToKey(const char* mask, const char* key);
+/* Element-wise comparison (elements split at ':', '\\' and blank, at most 10 of at most
+ * 79 characters each side; longer ones are cut); stores and returns 1 match / 0 not. */
+VRQAPI_API int CompareMaskTokensWithKeyTokens(const char* mask, const char* key, int* result);
+/* Matches one element against a pattern with "*" and "?". */
+VRQAPI_API int strPatternMatch(const char* pattern, const char* element);
+/* At a "*" in *pattern: copies the literal run after it into work (at least 80 bytes,
+ * the run cut to 79) and moves *element past the last occurrence of the run in the
+ * element's value part and *pattern past the run. 1 when the run occurs, else 0. */
+VRQAPI_API int strLastSubMask(const char** pattern, const char** element, char* work);
+/* Moves *position to the first character of text that is in delimiters and returns 1;
+ * 0 and unchanged when there is none. */
+VRQAPI_API int strPushPastDelim(const char** position, const char* delimiters);
 
 /* ---- end of MASKS ---- */
 
