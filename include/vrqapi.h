@@ -216,9 +216,258 @@ VRQAPI_API int IsPcfAttrValid(MESSAGE* attr);
 
 /* ==== PCF MESSAGE: PcfMessage, indexing, serialisation, command names ==== */
 
+/* Entries in the index of a PCF message: the MQCFH and at most 149 parameters. */
+#define PCF_INDEX_ENTRIES 150
+#define PCF_MAX_PARAMETERS (PCF_INDEX_ENTRIES - 1)
+
+/* Kind number in the first field of every PcfMessage. */
+#define PCF_MESSAGE_KIND 6
+
+/*
+ * One PCF message: its bytes (an MQCFH and the parameter structures, in the writer's byte
+ * order) in PcfMsg, and an index of views of those structures in Attrs (entry 0 the MQCFH,
+ * entries 1..ParameterCount the top-level parameters, a group view covering its members).
+ * Created by CreatePcfMessage or DeserializePcfMessage, released by DeletePcfMessage;
+ * pNext is an optional chained message owned by this one.
+ */
+typedef struct PcfMessage {
+  int32_t lKind;                       /* always 6 */
+  MSHDRE Ext;                          /* header extension sent in front by the network layer */
+  MQCFH* pPcfHdr;                      /* the MQCFH, i.e. PcfMsg.pData */
+  MESSAGE Attrs[PCF_INDEX_ENTRIES];    /* non-owning views built by RawToPcf */
+  MESSAGE PcfMsg;                      /* owns the bytes; MsgDesc is the MQMD used on put */
+  struct PcfMessage* pNext;            /* chained message, owned; null when none */
+} PcfMessage;
+
+/*
+ * Creates a PCF message for the command with room for capacity parameter bytes behind
+ * the 36-byte MQCFH (Type SetPcfType(type), Version 1, MsgSeqNumber 1, Control
+ * MQCFC_LAST, ParameterCount 0), Format "MQADMIN " and MsgType PcfToMsgType(type).
+ * Returns the message, or null when memory runs out.
+ */
+VRQAPI_API PcfMessage* CreatePcfMessage(int command, int type, int capacity);
+
+/* Empties the message for a new command and type, keeping its block; deletes the chain. */
+VRQAPI_API int ResetPcfMessage(PcfMessage* msg, int command, int type);
+
+/*
+ * Resizes the block to hold capacity parameter bytes and leaves an empty MQCFH (Type and
+ * Command keep what the block holds). Returns the result of re-indexing, 0 when the
+ * resize fails.
+ */
+VRQAPI_API int SizePcfMessage(PcfMessage* msg, int capacity);
+
+/* Re-points pPcfHdr at the data of PcfMsg; returns msg. */
+VRQAPI_API PcfMessage* ResetPcfBuffer(PcfMessage* msg);
+
+/* Copies from into to (bytes, descriptor, Ext and the chain) and re-indexes to. */
+VRQAPI_API int CopyPcfMessage(PcfMessage* from, PcfMessage* to);
+
+/* Frees the message, its block and its chain. Null gives 0. */
+VRQAPI_API int DeletePcfMessage(PcfMessage* msg);
+
+/*
+ * Appends the structure held by attr (a record built by the attribute families) and
+ * counts it in ParameterCount; raises the MQCFH Version to 2 for a byte string and to 3
+ * for a filter. Refuses a 150th parameter. Does not re-index: call RawToPcf before
+ * reading by position or identifier. attr stays the caller's.
+ */
+VRQAPI_API int AppendAttr(PcfMessage* msg, MESSAGE* attr);
+
+/* MQCFH Type written for a message type: the XR types 17-19 become MQCFT_RESPONSE. */
+VRQAPI_API int SetPcfType(int type);
+
+/* MQCFH Version for a requested version: the version itself. */
+VRQAPI_API int SetPcfVersion(int version);
+
+/* MQMD MsgType for a PCF message type: request, reply, report or datagram. */
+VRQAPI_API int PcfToMsgType(int type);
+
+/* The Type word of the structure held by attr (0 when attr holds fewer than 4 bytes). */
+VRQAPI_API int GetPcfAttrType(MESSAGE* attr);
+
+/* Name of an MQCMD_ or EXCMD_ command code; "UNKNOWN" when the code has none. */
+VRQAPI_API const char* PcfIdToName(int command);
+
+/* Writes the bare PCF bytes (MQCFH and parameters) to path. 1 only if all were written. */
+VRQAPI_API int SerializePcfMessage(PcfMessage* msg, const char* path);
+
+/* Reads a file written by SerializePcfMessage into a new, indexed message; null on failure. */
+VRQAPI_API PcfMessage* DeserializePcfMessage(const char* path);
+
+/*
+ * Indexes the message: checks every structure (MQCFH, parameters, group members) against
+ * the data length and the attribute check, fills Attrs and sets PcfMsg.lMsgLength to the
+ * extent of the indexed structures. Returns 1 when all were accepted, 0 otherwise (the
+ * bytes are untouched except a ParameterCount above 149, which is cut to 149).
+ */
+VRQAPI_API int RawToPcf(PcfMessage* msg);
+
+/*
+ * Copies the indexed structure at position (0 the MQCFH, 1..ParameterCount the parameters,
+ * a group with all its members) into out, growing it when needed. 0 for a position
+ * outside the index.
+ */
+VRQAPI_API int GetAttrByPos(int position, MESSAGE* out, PcfMessage* msg);
+
+/* Copies the first parameter whose Parameter word equals parameter; 0 (out untouched) when none. */
+VRQAPI_API int GetAttrByID(int parameter, MESSAGE* out, PcfMessage* msg);
+
+/* As GetAttrByID, and stores the position found in *position when position is not null. */
+VRQAPI_API int GetAttrByIDRetPos(int parameter, MESSAGE* out, PcfMessage* msg, int* position);
+
 /* ---- end of PCF MESSAGE ---- */
 
 /* ==== PCF ATTRIBUTES: the attribute families ==== */
+
+/*
+ * Each attribute is a MESSAGE whose data holds exactly one parameter structure, built by
+ * a Create function (which creates the record: delete it with DeleteMessage) and read and
+ * changed by the functions of its family. Every type test, getter and setter first applies
+ * IsPcfAttrValid and then tests the Type; either failure gives 0. For lists, an index
+ * below 0 on a setter means "append", and an index at or beyond Count grows the list to
+ * index + 1 elements first; a getter's index must lie in 0..Count-1.
+ */
+
+/* MQCFIN (3): one 32-bit integer. */
+VRQAPI_API int CreatePcfIntAttr(MESSAGE* attr, int parameter, int value);
+VRQAPI_API int IsPcfIntAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfIntAttrValue(MESSAGE* attr, int* value);
+VRQAPI_API int SetPcfIntAttrValue(MESSAGE* attr, int value);
+
+/*
+ * MQCFIL (5): a list of 32-bit integers, created with count zero values. The Str getter
+ * writes the values as "1,22,333", leaving out those that do not fit in room bytes with
+ * the terminator; the Str setter reads numbers separated by ';' or ',' from the first 255
+ * characters of text into positions 0, 1, ... (growing, never shrinking). The Sum getter
+ * adds every value to *sum without clearing it first.
+ */
+VRQAPI_API int CreatePcfIntListAttr(MESSAGE* attr, int parameter, int count);
+VRQAPI_API int IsPcfIntListAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfIntListAttrValue(MESSAGE* attr, int index, int* value);
+VRQAPI_API int GetPcfIntListAttrValueSum(MESSAGE* attr, int* sum);
+VRQAPI_API int GetPcfIntListAttrValueStr(MESSAGE* attr, char* out, int room);
+VRQAPI_API int SetPcfIntListAttrValue(MESSAGE* attr, int index, int value);
+VRQAPI_API int SetPcfIntListAttrValueStr(MESSAGE* attr, const char* text);
+/* Resizes the list to count values (new values undefined until set). */
+VRQAPI_API int SizePcfIntListAttr(MESSAGE* attr, int count);
+
+/* MQCFIF (13): an integer filter (operator MQCFOP_*, value). */
+VRQAPI_API int CreatePcfIntFltrAttr(MESSAGE* attr, int parameter, int op, int value);
+VRQAPI_API int IsPcfIntFltrAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfIntFltrAttrValue(MESSAGE* attr, int* value, int* op);
+VRQAPI_API int SetPcfIntFltrAttrValue(MESSAGE* attr, int value, int op);
+/* The Operator word of any valid integer, string or byte-string filter. */
+VRQAPI_API int GetPcfFilterOperator(MESSAGE* attr, int* op);
+
+/*
+ * MQCFST (4): a string. CreatePcfStrAttr takes text up to its zero byte,
+ * CreatePcfNZStrAttr exactly n bytes (which may hold zero bytes). The getter copies
+ * min(room, StringLength) bytes and a zero byte, so out must hold room + 1 bytes. The
+ * setter writes into the existing room, zero-filling or cutting; lengths do not change.
+ */
+VRQAPI_API int CreatePcfStrAttr(MESSAGE* attr, int parameter, const char* text);
+VRQAPI_API int CreatePcfNZStrAttr(MESSAGE* attr, int parameter, const char* bytes, int n);
+VRQAPI_API int IsPcfStrAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfStrAttrValue(MESSAGE* attr, char* out, int room);
+VRQAPI_API int SetPcfStrAttrValue(MESSAGE* attr, const char* text);
+
+/*
+ * MQCFSL (6): a list of Count strings of StringLength bytes each, created zero. The getter
+ * copies min(room, StringLength) bytes of element index and a zero byte (room + 1 bytes).
+ * SetPcfStrListAttrValueWithLen copies min(StringLength, length) bytes of text (a length
+ * below 1 means up to its zero byte) and fills the rest of the element with fill; the
+ * other two setters use the text's length with fill ' ' or the given fill.
+ * FindPcfStrListAttrValue returns the first index whose element equals text (comparison
+ * over StringLength bytes, stopping at a zero byte of either side), -1 when none.
+ */
+VRQAPI_API int CreatePcfStrListAttr(MESSAGE* attr, int parameter, int count, int stringLength);
+VRQAPI_API int IsPcfStrListAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfStrListAttrValue(MESSAGE* attr, int index, char* out, int room);
+VRQAPI_API int SetPcfStrListAttrValue(MESSAGE* attr, int index, const char* text);
+VRQAPI_API int SetPcfStrListAttrValueWithFill(MESSAGE* attr, int index, const char* text, char fill);
+VRQAPI_API int SetPcfStrListAttrValueWithLen(MESSAGE* attr, int index, const char* text, int length, char fill);
+VRQAPI_API int SizePcfStrListAttr(MESSAGE* attr, int count);
+VRQAPI_API int FindPcfStrListAttrValue(MESSAGE* attr, const char* text);
+
+/* MQCFSF (14): a string filter; the getter writes min(room, FilterValueLength) bytes and a zero. */
+VRQAPI_API int CreatePcfStrFltrAttr(MESSAGE* attr, int parameter, int op, const char* text);
+VRQAPI_API int IsPcfStrFltrAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfStrFltrAttrValue(MESSAGE* attr, char* out, int room, int* op);
+VRQAPI_API int SetPcfStrFltrAttrValue(MESSAGE* attr, const char* text, int op);
+
+/*
+ * MQCFBS (9): a byte string. The getter takes the room in *length and returns the number
+ * of bytes copied there; the setter overwrites the start, lengths unchanged.
+ */
+VRQAPI_API int CreatePcfByteStrAttr(MESSAGE* attr, int parameter, const void* bytes, int length);
+VRQAPI_API int IsPcfByteStrAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfByteStrAttrValue(MESSAGE* attr, void* out, int* length);
+VRQAPI_API int GetPcfByteStrAttrValueLength(MESSAGE* attr, int* length);
+VRQAPI_API int SetPcfByteStrAttrValue(MESSAGE* attr, const void* bytes, int length);
+
+/* Type 997: a list of Count byte strings of StringLength bytes each, created zero. */
+VRQAPI_API int CreatePcfByteStrListAttr(MESSAGE* attr, int parameter, int count, int stringLength);
+VRQAPI_API int IsPcfByteStrListAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfByteStrListAttrValue(MESSAGE* attr, int index, void* out, int room);
+VRQAPI_API int SetPcfByteStrListAttrValue(MESSAGE* attr, int index, const void* bytes, int length);
+VRQAPI_API int SizePcfByteStrListAttr(MESSAGE* attr, int count);
+
+/*
+ * MQCFBF (15): a byte-string filter (operator, bytes). The getter takes the room in
+ * *length, returns the count copied there and the operator in *op.
+ */
+VRQAPI_API int CreatePcfByteStrFltrAttr(MESSAGE* attr, int parameter, const void* bytes, int length, int op);
+VRQAPI_API int IsPcfByteStrFltrAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfByteStrFltrAttrValue(MESSAGE* attr, void* out, int* length, int* op);
+VRQAPI_API int SetPcfByteStrFltrAttrValue(MESSAGE* attr, const void* bytes, int length, int op);
+
+/*
+ * Type 999: binary data. The getter also reads types 998 and 4 (same word positions) and 9;
+ * it takes the room in *length and returns the count copied. The setter works on 999 only.
+ */
+VRQAPI_API int CreatePcfBinAttr(MESSAGE* attr, int parameter, const void* bytes, int length);
+VRQAPI_API int IsPcfBinAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfBinAttrValue(MESSAGE* attr, void* out, int* length);
+VRQAPI_API int SetPcfBinAttrValue(MESSAGE* attr, const void* bytes, int length);
+
+/*
+ * Type 998: the PCF bytes of another message. The getter resizes target and copies the
+ * bytes to its data start; the caller re-indexes target with RawToPcf before reading it.
+ */
+VRQAPI_API int CreatePcfPcfAttr(MESSAGE* attr, int parameter, PcfMessage* source);
+VRQAPI_API int IsPcfPcfAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfPcfAttrValue(MESSAGE* attr, PcfMessage* target);
+
+/* MQCFIN64 (23): one 64-bit integer. */
+VRQAPI_API int CreatePcfInt64Attr(MESSAGE* attr, int parameter, int64_t value);
+VRQAPI_API int IsPcfInt64Attr(MESSAGE* attr);
+VRQAPI_API int GetPcfInt64AttrValue(MESSAGE* attr, int64_t* value);
+VRQAPI_API int SetPcfInt64AttrValue(MESSAGE* attr, int64_t value);
+
+/* MQCFIL64 (25): a list of 64-bit integers, with the same operations as MQCFIL. */
+VRQAPI_API int CreatePcfInt64ListAttr(MESSAGE* attr, int parameter, int count);
+VRQAPI_API int IsPcfInt64ListAttr(MESSAGE* attr);
+VRQAPI_API int GetPcfInt64ListAttrValue(MESSAGE* attr, int index, int64_t* value);
+VRQAPI_API int GetPcfInt64ListAttrValueSum(MESSAGE* attr, int64_t* sum);
+VRQAPI_API int GetPcfInt64ListAttrValueStr(MESSAGE* attr, char* out, int room);
+VRQAPI_API int SetPcfInt64ListAttrValue(MESSAGE* attr, int index, int64_t value);
+VRQAPI_API int SetPcfInt64ListAttrValueStr(MESSAGE* attr, const char* text);
+VRQAPI_API int SizePcfInt64ListAttr(MESSAGE* attr, int count);
+
+/*
+ * MQCFGR (20): a group header (StrucLength 16) followed by its members. AppendAttrToGroup
+ * appends a member's bytes (a member group with all of its own members) and counts it in
+ * ParameterCount. GetGroupAttrByPos copies member position (0..ParameterCount-1) into out,
+ * GetGroupAttrByID the first member with that Parameter word; a member group is copied
+ * with its members. Both walk only the bytes the group record holds.
+ */
+VRQAPI_API int CreatePcfGroupAttr(MESSAGE* attr, int parameter);
+VRQAPI_API int IsPcfGroupAttr(MESSAGE* attr);
+VRQAPI_API int AppendAttrToGroup(MESSAGE* group, MESSAGE* attr);
+VRQAPI_API int GetPcfGroupAttrCounter(MESSAGE* group, int* count);
+VRQAPI_API int GetGroupAttrByPos(int position, MESSAGE* out, MESSAGE* group);
+VRQAPI_API int GetGroupAttrByID(int parameter, MESSAGE* out, MESSAGE* group);
 
 /* ---- end of PCF ATTRIBUTES ---- */
 
