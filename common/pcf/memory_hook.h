@@ -6,4 +6,5 @@
 
 #include <cstddef>
 
-extern "C" void* vrq_alloc_hook(void* old, std::size_t size) __attribute__((weak));
+extern "C" __attribute__((weak, visibility("default"))) void* vrq_alloc_hook(void* old,
+                                                                  std::size_t size);
