@@ -598,6 +598,123 @@ VRQAPI_API void PrintHexChars(const void* data, int length, const char* separato
 
 /* ==== INI AND PERMISSION FILES: ini handles, lookups, workgroups, GetRcText ==== */
 
+/* Sizes of the ini and permission records. A token (a key) holds at most VRQ_INI_TOKEN_MAX
+ * characters and every value output of a lookup must have room for VRQ_INI_VALUE_SIZE bytes:
+ * longer keys and values are cut there. Error texts need VRQ_INI_ERRTEXT_SIZE bytes. */
+#define VRQ_INI_DELIM_MAX     32
+#define VRQ_INI_PATH_MAX      1031
+#define VRQ_PERM_PATH_MAX     1023
+#define VRQ_PERM_HEADER_MAX   79
+#define VRQ_INI_TOKEN_MAX     2048
+#define VRQ_INI_VALUE_SIZE    (VRQ_INI_TOKEN_MAX + 1)
+#define VRQ_INI_ERRTEXT_SIZE  1280
+#define VRQ_WORKGROUP_TARGETS 14
+
+/* An ini file loaded whole into memory and scanned key by key. Owned by the caller (usually
+ * a local); cleared by open and close. The text is tracked memory with tag "VrqIni". */
+typedef struct IniFile {
+  FILE*    pStream;                          /* open only while loading */
+  uint32_t ulSize;                           /* text bytes loaded */
+  int32_t  lPos;                             /* where the next scan starts */
+  char     szKeyDelim[VRQ_INI_DELIM_MAX + 1];
+  char     szValueTerm[VRQ_INI_DELIM_MAX + 1];
+  char*    pText;                            /* ulSize bytes + terminator, or null */
+  char     szPath[VRQ_INI_PATH_MAX + 1];
+  int32_t  lOpenErrno;                       /* errno right after the open attempt */
+} IniFile;
+
+/* A permission file whose lines are sorted at load time into four sections, each a
+ * terminated text of lLength bytes (null and 0 when the file had no such lines). */
+typedef struct PermSection {
+  char*   pText;
+  int32_t lLength;
+} PermSection;
+
+typedef struct PermFile {
+  FILE*       pStream;                       /* open only while loading */
+  char        szKeyDelim[VRQ_INI_DELIM_MAX + 1];
+  char        szValueTerm[VRQ_INI_DELIM_MAX + 1];
+  char        szPath[VRQ_PERM_PATH_MAX + 1];
+  char        szHeader[VRQ_PERM_HEADER_MAX + 1]; /* first line, without its line end */
+  PermSection Effective;                     /* lines beginning "Effecti" (any case) */
+  PermSection UserAuth;                      /* "UserAut" */
+  PermSection Audit;                         /* "Audit::" */
+  PermSection Trust;                         /* "TRUST::" */
+} PermFile;
+
+/* Clears the handle and loads file into it, from the configuration directory
+ * (vrqMakeIniFilePath) when useInstallDir is non-zero. Returns 1 when loaded; on failure
+ * the handle is cleared and errText (optional, VRQ_INI_ERRTEXT_SIZE bytes) says why. */
+VRQAPI_API int vrqOpenIniFile(const char* file, const char* keyDelims, const char* valueTerms,
+                              IniFile* handle, char* errText, int useInstallDir);
+/* The same for a permission file. */
+VRQAPI_API int vrqOpenPermFile(const char* file, const char* keyDelims, const char* valueTerms,
+                               PermFile* handle, char* errText, int useInstallDir);
+/* The loaders behind the two open functions; path is used as given. A path longer than the
+ * handle's path field is refused like a file that cannot be opened. */
+VRQAPI_API int vrqLoadFile(const char* path, const char* keyDelims, const char* valueTerms,
+                           IniFile* handle, char* errText);
+VRQAPI_API int vrqLoadPermFile(const char* path, const char* keyDelims, const char* valueTerms,
+                               PermFile* handle, char* errText);
+/* Release the loaded text(s) and clear the handle. Return 1. */
+VRQAPI_API int vrqCloseIniFile(IniFile* handle);
+VRQAPI_API int vrqClosePermFile(PermFile* handle);
+/* Sets the scan position and returns it. An offset outside the loaded text (or a failed
+ * seek of a still open stream) keeps the old position, which is returned. */
+VRQAPI_API int32_t vrqResetPos(IniFile* handle, int32_t offset);
+
+/* Lookups on a loaded ini handle: fromStart 1 scans from the start of the text, any other
+ * value continues where the last lookup on the handle stopped, so repeated calls enumerate
+ * every match. Return 1 when a value was written to value (VRQ_INI_VALUE_SIZE bytes). */
+/* keyMask (IsMaskMatch wildcards) against each token; the value follows the key delimiter. */
+VRQAPI_API int vrqGetValue(IniFile* handle, const char* keyMask, char* value, int fromStart);
+/* Two-way mask match between key and token; the value follows the next "=". */
+VRQAPI_API int vrqGetValueExt(IniFile* handle, const char* key, char* value, int fromStart);
+/* The next key that is not a comment (into key, VRQ_INI_VALUE_SIZE bytes) and its value. */
+VRQAPI_API int vrqGetKeyAndValue(IniFile* handle, char* key, char* value, int fromStart);
+/* Permit lookup: each token is a permit mask for key; delivers the one character after the
+ * token's delimiter. The scan position is *position, not the handle's. */
+VRQAPI_API int vrqGetValueExtExt(IniFile* handle, const char* key, char* value, int fromStart,
+                                 int32_t* position);
+
+/* Lookups on a plain terminated text (for example one permission section). */
+/* Two-way mask match, value after "="; always scans from the start of text. */
+VRQAPI_API int vrqGetValueExt2(const char* text, const char* ignored, const char* keyDelims,
+                               const char* valueTerms, const char* key, char* value,
+                               int fromStart);
+/* Two-way IsRegExpMatch (case-sensitive), value after "="; *position is updated. */
+VRQAPI_API int vrqGetValuePermits(const char* text, const char* keyDelims,
+                                  const char* valueTerms, const char* key, char* value,
+                                  int fromStart, int32_t* position);
+/* IsPermitMaskMatch(token, key), value right after the token's delimiter. */
+VRQAPI_API int vrqGetValueExtExt2(const char* text, const char* keyDelims,
+                                  const char* valueTerms, const char* key, char* value,
+                                  int fromStart, int32_t* position);
+
+/* Line helpers: the number of line feeds (0 for null); the start of line n counted from 1
+ * (the start for n <= 1, the last line's start when the text is shorter, null for null). */
+VRQAPI_API int32_t vrqLineCount(const char* text);
+VRQAPI_API const char* vrqGoToLine(const char* text, int32_t n);
+/* 1 when ch occurs in the terminated set (the terminator is never a member). */
+VRQAPI_API int vrqIsMember(int ch, const char* set);
+/* Reads one token from text into token (VRQ_INI_VALUE_SIZE bytes; longer tokens are cut
+ * but consumed whole) and sets *consumed to the characters it used. Returns 0 with an
+ * empty token when text is empty, else 1. "#" starts a comment that runs to its line end. */
+VRQAPI_API int vrqGetToken(char* token, const char* text, const char* delimiters,
+                           int32_t* consumed);
+
+/* Resolves workGroup through "mqgroup.ini". targets holds VRQ_WORKGROUP_TARGETS optional
+ * buffers (VRQ_INI_VALUE_SIZE bytes each): group name, Node, Service, ZRQDSNode, ZRQDSPort,
+ * DBDSN, DBUser, DBPwd, DBSchema, DBPSchema, QW7DBDSN, QW7DBUser, QW7DBPwd, QW7DBSchema.
+ * Returns 1 when the group and every requested one of the first four attributes were found;
+ * otherwise errText (optional) says what could not be resolved. */
+VRQAPI_API int vrqResolveWorkgroup(const char* workGroup, char* const* targets, char* errText);
+
+/* The text of a reason code from "vrqrc.ini" (up to its first colon), or
+ * "unknown reason code". Valid until the next call. */
+VRQAPI_API const char* GetRcText(int32_t reason);
+
+
 /* ---- end of INI AND PERMISSION FILES ---- */
 
 /* ==== MASKS: IsMaskMatch, IsMaskMatchIgnoreCase, IsRegExpMatch, IsPermitMaskMatch ==== */
