@@ -1,0 +1,43 @@
+// The client library's connection table: one socket per MQCONN, found by its handle, each
+// call a request frame and its reply under the connection's lock. A connection whose
+// socket fails is broken for good: every later call on it gives MQRC_CONNECTION_BROKEN.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol.h"
+
+namespace vrqsim::client {
+
+struct Connection {
+  MQHCONN hconn = MQHC_UNUSABLE_HCONN;
+  int fd = -1;
+  std::mutex mu;
+  bool broken = false;
+  std::string qmgr;
+};
+
+std::shared_ptr<Connection> FindConnection(MQHCONN hconn);
+// Registers a new connection and returns its handle; RemoveConnection takes it out.
+MQHCONN AddConnection(std::shared_ptr<Connection> c);
+std::shared_ptr<Connection> RemoveConnection(MQHCONN hconn);
+
+// Sends the request and decodes the reply; false when the connection is (now) broken.
+template <typename Request, typename Reply>
+bool Call(Connection& c, Op op, const Request& request, Reply& reply);
+
+// Message properties held by message handles (MQCRTMH); MQGET fills them.
+using Properties = std::vector<std::pair<std::string, std::string>>;
+bool SetHandleProperties(MQHMSG hmsg, MQHCONN hconn, Properties props);
+void ForgetHandles(MQHCONN hconn);
+
+// Takes the properties out of a leading MQRFH2's <usr> folder and removes the header from
+// the data (the descriptor takes the header's Encoding, CodedCharSetId and Format).
+// Returns false, changing nothing, when the data holds no well-formed MQRFH2.
+bool ExtractProperties(std::vector<uint8_t>& data, MQMD& md, Properties& props);
+
+}  // namespace vrqsim::client

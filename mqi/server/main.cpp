@@ -1,0 +1,282 @@
+// vrqsim: the stand-in queue manager's command line. Creates, starts, stops, deletes and
+// reports on queue managers under $VRQSIM_DIR, runs one in the foreground, and injects
+// faults for tests (put-inhibit a queue, stop the command server, drop connections).
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "command_server.h"
+#include "definitions.h"
+#include "protocol.h"
+#include "qm_dir.h"
+#include "server.h"
+#include "socket_io.h"
+
+namespace fs = std::filesystem;
+using namespace vrqsim;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vrqsim <command> [arguments]\n"
+    "\n"
+    "A stand-in queue manager for testing MQI programs without IBM MQ.\n"
+    "\n"
+    "  create <qm> [-d <definition file>] [-D]   create a queue manager (-D: make it the default)\n"
+    "  start <qm>                                start it in the background\n"
+    "  run <qm>                                  run it in the foreground (ends on SIGINT/SIGTERM)\n"
+    "  stop <qm>                                 stop it; its connections end with 2009\n"
+    "  delete <qm>                               delete a stopped queue manager\n"
+    "  status [<qm>]                             running or stopped (exit status 0 when running)\n"
+    "  fault <qm> put-inhibit <queue>            puts to the queue fail with 2051\n"
+    "  fault <qm> put-allow <queue>              puts to the queue are allowed again\n"
+    "  fault <qm> cmdserver stop|start           stop or start the command server alone\n"
+    "  fault <qm> drop-connections               break every client connection (2009)\n"
+    "  fault <qm> crash                          end the queue manager process at once\n"
+    "\n"
+    "Queue managers live in $VRQSIM_DIR (default /tmp/vrqsim-<uid>), one folder each, with\n"
+    "the Unix-domain socket that MQCONN reaches. The definition file holds lines such as\n"
+    "  DEFINE QLOCAL(APP.IN) MAXDEPTH(100) DESCR('requests')\n"
+    "  DEFINE QMODEL(APP.MODEL) DEFTYPE(PERMDYN)\n"
+    "read at every start. The system queues SYSTEM.ADMIN.COMMAND.QUEUE,\n"
+    "SYSTEM.DEAD.LETTER.QUEUE, SYSTEM.DEFAULT.LOCAL.QUEUE and SYSTEM.DEFAULT.MODEL.QUEUE always\n"
+    "exist.\n"
+    "\n"
+    "Limits: messages and objects are held in memory only: nothing persists across a restart.\n"
+    "A single queue manager without channels produces no EXCEPTION reports (a put to a missing\n"
+    "or put-inhibited local queue fails at once with 2085 or 2051).\n";
+
+int Fail(const std::string& text) {
+  std::fprintf(stderr, "vrqsim: %s\n", text.c_str());
+  return 1;
+}
+
+bool Running(const std::string& qm) {
+  const int fd = ConnectUnix(SocketPath(qm));
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+bool Exists(const std::string& qm) { return fs::is_directory(QmDir(qm)); }
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Sends one admin request to a running queue manager.
+bool AdminRequest(const std::string& qm, const std::string& command, std::string& text) {
+  const int fd = ConnectUnix(SocketPath(qm));
+  if (fd < 0) {
+    text = "queue manager " + qm + " is not running";
+    return false;
+  }
+  Writer w;
+  Encode(w, vrqsim::AdminRequest{command});
+  AdminReply reply;
+  uint32_t code = 0;
+  std::vector<uint8_t> payload;
+  const bool ok = SendAll(fd, w.frame(static_cast<uint32_t>(Op::Admin))) && ReadFrame(fd, code, payload) &&
+                  Decode(payload, reply);
+  close(fd);
+  text = ok ? reply.text : "no answer from queue manager " + qm;
+  return ok && reply.ok;
+}
+
+int Create(const std::vector<std::string>& args) {
+  if (args.empty() || !ValidObjectName(args[0])) return Fail("create needs a valid queue manager name");
+  const std::string& qm = args[0];
+  std::string defs;
+  bool make_default = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "-D") {
+      make_default = true;
+    } else if (args[i] == "-d" && i + 1 < args.size()) {
+      const std::string path = args[++i];
+      if (!fs::is_regular_file(path)) return Fail("no definition file " + path);
+      defs = ReadText(path);
+    } else {
+      return Fail("unknown option " + args[i]);
+    }
+  }
+  std::vector<Definition> parsed;
+  std::string error;
+  if (!ParseDefinitions(defs, parsed, error)) return Fail("definition file: " + error);
+  std::error_code ec;
+  fs::create_directories(SimDir(), ec);
+  if (Exists(qm)) return Fail("queue manager " + qm + " already exists");
+  if (!fs::create_directory(QmDir(qm), ec)) return Fail("cannot create " + QmDir(qm));
+  std::ofstream(DefinitionsPath(qm), std::ios::binary) << defs;
+  if (make_default || !DefaultQmName()) std::ofstream(DefaultQmPath()) << qm << "\n";
+  std::printf("queue manager %s created\n", qm.c_str());
+  return 0;
+}
+
+int Delete(const std::string& qm) {
+  if (!Exists(qm)) return Fail("no queue manager " + qm);
+  if (Running(qm)) return Fail("queue manager " + qm + " is running; stop it first");
+  std::error_code ec;
+  fs::remove_all(QmDir(qm), ec);
+  if (DefaultQmName() == qm) fs::remove(DefaultQmPath(), ec);
+  std::printf("queue manager %s deleted\n", qm.c_str());
+  return 0;
+}
+
+extern "C" void OnSignal(int) { Server::RequestStop(); }
+
+// Runs the queue manager in this process until it is stopped.
+int Serve(const std::string& qm) {
+  if (!Exists(qm)) return Fail("no queue manager " + qm);
+  std::vector<Definition> defs;
+  std::string error;
+  if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
+  QueueManager manager(qm);
+  if (!ApplyDefinitions(manager, defs, error)) return Fail(error);
+  if (Running(qm)) return Fail("queue manager " + qm + " is already running");
+
+  const std::string path = SocketPath(qm);
+  sockaddr_un addr{};
+  if (path.size() >= sizeof addr.sun_path) return Fail("socket path too long: " + path);
+  unlink(path.c_str());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0)
+    return Fail("cannot listen on " + path + ": " + std::strerror(errno));
+  std::ofstream(PidPath(qm)) << getpid() << "\n";
+
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  CommandServer cmd(manager);
+  cmd.Start();
+  Server server(manager, cmd, fd);
+  std::fprintf(stderr, "queue manager %s running (pid %d)\n", qm.c_str(), static_cast<int>(getpid()));
+  const int status = server.Run();
+  cmd.Stop();
+  close(fd);
+  unlink(path.c_str());
+  unlink(PidPath(qm).c_str());
+  std::fprintf(stderr, "queue manager %s ended\n", qm.c_str());
+  return status;
+}
+
+int Start(const std::string& qm) {
+  if (!Exists(qm)) return Fail("no queue manager " + qm);
+  if (Running(qm)) return Fail("queue manager " + qm + " is already running");
+  std::vector<Definition> defs;
+  std::string error;
+  if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return Fail("fork failed");
+  if (child == 0) {
+    // The server runs detached, its output in the log, holding none of the caller's files.
+    setsid();
+    const int log = open(LogPath(qm).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const int null = open("/dev/null", O_RDONLY);
+    dup2(null, 0);
+    dup2(log, 1);
+    dup2(log, 2);
+    for (int f = 3; f < 1024; ++f) close(f);
+    _exit(Serve(qm));
+  }
+  for (int i = 0; i < 200; ++i) {
+    if (Running(qm)) {
+      std::printf("queue manager %s started\n", qm.c_str());
+      return 0;
+    }
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return Fail("queue manager " + qm + " did not start; see " + LogPath(qm));
+}
+
+int Stop(const std::string& qm) {
+  std::string text;
+  const std::string pid_text = ReadText(PidPath(qm));
+  if (!AdminRequest(qm, "stop", text)) return Fail(text);
+  const pid_t pid = static_cast<pid_t>(std::atoi(pid_text.c_str()));
+  for (int i = 0; i < 200 && (Running(qm) || (pid > 0 && kill(pid, 0) == 0)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::printf("queue manager %s stopped\n", qm.c_str());
+  return 0;
+}
+
+int Status(const std::vector<std::string>& args) {
+  std::vector<std::string> names;
+  if (!args.empty()) {
+    if (!Exists(args[0])) return Fail("no queue manager " + args[0]);
+    names.push_back(args[0]);
+  } else {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(SimDir(), ec))
+      if (e.is_directory()) names.push_back(e.path().filename().string());
+  }
+  bool all_running = true;
+  for (const auto& qm : names) {
+    const bool up = Running(qm);
+    all_running = all_running && up;
+    std::printf("%s %s%s\n", qm.c_str(), up ? "running" : "stopped", DefaultQmName() == qm ? " (default)" : "");
+  }
+  return all_running ? 0 : 1;
+}
+
+int Fault(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Fail("fault needs a queue manager and a fault");
+  std::string command = args[1];
+  for (size_t i = 2; i < args.size(); ++i) command += " " + args[i];
+  if (args[1] == "crash") {
+    std::string ignored;
+    AdminRequest(args[0], command, ignored);
+    std::printf("queue manager %s crashed\n", args[0].c_str());
+    return 0;
+  }
+  std::string text;
+  const bool ok = AdminRequest(args[0], command, text);
+  std::printf("%s\n", text.c_str());
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "-h" || args[0] == "--help") {
+    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    return args.empty() ? 2 : 0;
+  }
+  const std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "create") return Create(args);
+  if (command == "status") return Status(args);
+  if (args.empty() || !ValidObjectName(args[0])) return Fail(command + " needs a valid queue manager name");
+  if (command == "start") return Start(args[0]);
+  if (command == "run") return Serve(args[0]);
+  if (command == "stop") return Stop(args[0]);
+  if (command == "delete") return Delete(args[0]);
+  if (command == "fault") return Fault(args);
+  std::fputs(kUsage, stderr);
+  return 2;
+}

@@ -1,0 +1,217 @@
+// The stand-in queue manager's state and the MQI semantics on it: queues and their
+// messages, sessions (one per client connection) with their object handles and units of
+// work, expiry, report messages and the dead-letter rules. Nothing here touches a socket;
+// the server loop and the command server call these operations.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <cmqc.h>
+
+#include "qm_dir.h"
+#include "wire.h"
+
+namespace vrqsim {
+
+// Milliseconds on the monotonic clock (expiry and waits) and of wall time (put stamps).
+int64_t SteadyMs();
+int64_t WallMs();
+
+struct Outcome {
+  MQLONG cc = MQCC_OK;
+  MQLONG rc = MQRC_NONE;
+  static Outcome Fail(MQLONG rc) { return {MQCC_FAILED, rc}; }
+  static Outcome Warn(MQLONG rc) { return {MQCC_WARNING, rc}; }
+  bool failed() const { return cc == MQCC_FAILED; }
+};
+
+struct Message {
+  MQMD md{};                   // version-2 descriptor as stored
+  std::vector<uint8_t> data;
+  uint64_t seq = 0;            // arrival order
+  int64_t expires_at = 0;      // SteadyMs() deadline; 0 = never
+  uint32_t put_session = 0;    // uncommitted put of this session: invisible to gets
+  uint32_t get_session = 0;    // got under this session's unit of work: locked
+};
+
+struct QueueAttrs {
+  MQLONG type = MQQT_LOCAL;
+  MQLONG definition_type = MQQDT_PREDEFINED;
+  MQLONG max_depth = 5000;
+  MQLONG max_msg_length = static_cast<MQLONG>(kMaxMsgLength);
+  MQLONG inhibit_put = MQQA_PUT_ALLOWED;
+  MQLONG inhibit_get = MQQA_GET_ALLOWED;
+  MQLONG def_persistence = MQPER_NOT_PERSISTENT;
+  MQLONG def_priority = 0;
+  MQLONG shareability = MQQA_SHAREABLE;
+  MQLONG def_input_open_option = MQOO_INPUT_SHARED;
+  MQLONG trigger_control = MQTC_OFF;
+  MQLONG trigger_type = MQTT_FIRST;
+  MQLONG trigger_depth = 1;
+  MQLONG trigger_msg_priority = 0;
+  MQLONG usage = MQUS_NORMAL;
+  MQLONG backout_threshold = 0;
+  std::string description;
+  std::string trigger_data;
+  std::string process_name;
+  std::string initiation_queue;
+  std::string backout_queue;
+};
+
+struct Queue {
+  std::string name;
+  QueueAttrs attrs;
+  std::string creation_date;   // "YYYY-MM-DD"
+  std::string creation_time;   // "HH.MM.SS"
+  std::list<Message> messages; // delivery order: priority, then arrival
+  int open_input = 0;
+  int open_output = 0;
+  bool exclusive = false;      // one input opener holds it exclusively
+  uint32_t owner_session = 0;  // temporary dynamic queue: the session whose handle made it
+  MQHOBJ owner_handle = 0;
+
+  size_t VisibleDepth() const;
+};
+
+struct Handle {
+  std::string queue;           // empty for the queue manager object
+  MQLONG options = 0;
+  bool input = false;
+  std::optional<MQMD> saved_context;   // last message got through a SAVE_ALL_CONTEXT handle
+  bool browsing = false;               // browse cursor position follows
+  MQLONG cursor_priority = 0;
+  uint64_t cursor_seq = 0;
+};
+
+struct Session {
+  uint32_t id = 0;
+  std::string appl_name;       // PutApplName stamp (28 characters)
+  std::string user;            // UserIdentifier stamp (12 characters)
+  std::map<MQHOBJ, Handle> handles;
+  MQHOBJ next_handle = 101;
+  bool in_unit_of_work = false;
+};
+
+struct PutOptions {
+  MQLONG options = 0;
+  MQHOBJ context = 0;
+};
+
+struct GetOptions {
+  MQLONG options = 0;
+  MQLONG match = MQMO_MATCH_MSG_ID | MQMO_MATCH_CORREL_ID;
+};
+
+struct GetResult {
+  Outcome outcome;
+  std::vector<uint8_t> data;   // at most the buffer length
+  MQLONG data_length = 0;      // full length of the message
+};
+
+struct OpenResult {
+  Outcome outcome;
+  MQHOBJ hobj = MQHO_UNUSABLE_HOBJ;
+  std::string object_name;     // the opened (for a model queue: the created) queue's name
+};
+
+class QueueManager {
+ public:
+  explicit QueueManager(std::string name);
+
+  const std::string& name() const { return name_; }
+  MQLONG ccsid() const { return 819; }
+  static constexpr MQLONG kCommandLevel = MQCMDL_LEVEL_940;
+  static constexpr const char* kCommandQueue = "SYSTEM.ADMIN.COMMAND.QUEUE";
+  static constexpr const char* kDeadLetterQueue = "SYSTEM.DEAD.LETTER.QUEUE";
+
+  // Sessions. Ending without commit backs the unit of work out.
+  Session& OpenSession(std::string appl_name, std::string user);
+  void EndSession(uint32_t id, bool commit);
+  Session* FindSession(uint32_t id);
+
+  OpenResult Open(Session& s, const ObjectRef& od, MQLONG options);
+  Outcome Close(Session& s, MQHOBJ hobj, MQLONG options);
+  Outcome Put(Session& s, MQHOBJ hobj, MQMD& md, const PutOptions& pmo,
+              std::span<const uint8_t> data);
+  Outcome Put1(Session& s, const ObjectRef& od, MQMD& md, const PutOptions& pmo,
+               std::span<const uint8_t> data);
+  GetResult Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions& gmo, MQLONG buffer_length);
+  Outcome Inquire(Session& s, MQHOBJ hobj, std::span<const MQLONG> selectors,
+                  std::vector<MQLONG>& ints, MQLONG int_count, std::string& chars,
+                  MQLONG char_length);
+  Outcome SetAttrs(Session& s, MQHOBJ hobj, std::span<const MQLONG> selectors,
+                   std::span<const MQLONG> ints, std::string_view chars);
+  Outcome Commit(Session& s);
+  Outcome Backout(Session& s);
+
+  // Expired messages anywhere are discarded (with their reports); returns the next
+  // deadline (SteadyMs) or 0 when no message expires.
+  int64_t ExpireScan();
+
+  // Queue definitions, for the definition file and the command server.
+  Queue* FindQueue(std::string_view name);
+  std::map<std::string, Queue, std::less<>>& queues() { return queues_; }
+  // Defines a queue; false when the name is taken.
+  bool Define(std::string name, const QueueAttrs& attrs);
+  // Deletes a queue; reason when it cannot be deleted (open, not empty without purge).
+  MQLONG Delete(std::string_view name, bool purge);
+
+  // Puts a message generated by the queue manager (reply, report) to ReplyToQ at
+  // ReplyToQMgr, with the dead-letter rules when it cannot be put there.
+  void Deliver(MQMD md, std::span<const uint8_t> data, std::string_view queue,
+               std::string_view qmgr);
+
+  // Builds the identifiers, Report and Expiry of a reply or report to an original
+  // message, as the report options of the original ask.
+  static void ReplyIdentity(const MQMD& original, MQMD& reply);
+
+  // Fault on demand: puts refused with 2051 on the queue (or allowed again).
+  bool InhibitPut(std::string_view queue, bool inhibit);
+
+  // Counts messages that became available since the last call (waiting gets retry).
+  bool TakeActivity() { bool a = activity_; activity_ = false; return a; }
+
+ private:
+  Handle* FindHandle(Session& s, MQHOBJ hobj);
+  OpenResult OpenQueue(Session& s, const ObjectRef& od, MQLONG options);
+  std::optional<std::string> CreateDynamic(Session& s, const Queue& model, std::string_view dyn,
+                                           MQLONG& reason);
+  Outcome PutToQueue(Session& s, Queue& q, MQMD& md, const PutOptions& pmo,
+                     std::span<const uint8_t> data);
+  Outcome SetContext(Session& s, MQMD& md, const PutOptions& pmo);
+  void StampOrigin(Session& s, MQMD& md);
+  void MakeMsgId(MQBYTE24& id);
+  void Arrived(Queue& q, Message& m);
+  void Removed(const Message& m, bool by_get);
+  void Report(const Message& m, MQLONG feedback, MQLONG with_data_option, MQLONG full_data_option);
+  void DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG reason, std::string_view queue,
+                  std::string_view qmgr);
+  bool IsLocalQmgr(std::string_view qmgr) const;
+  void EndUnitOfWork(Session& s, bool commit);
+  void Convert(Message& m, MQMD& md, Outcome& outcome);
+
+  std::string name_;
+  std::map<std::string, Queue, std::less<>> queues_;
+  std::map<uint32_t, std::unique_ptr<Session>> sessions_;
+  uint32_t next_session_ = 1;
+  uint64_t next_seq_ = 1;
+  uint64_t msgid_counter_ = 0;
+  uint64_t dynamic_counter_ = 0;
+  bool activity_ = false;
+};
+
+// The value of a queue attribute by MQIA_/MQCA_ selector; nullopt when it does not apply.
+std::optional<MQLONG> QueueIntAttr(const Queue& q, MQLONG selector);
+std::optional<std::string> QueueCharAttr(const Queue& q, MQLONG selector);
+
+// Date and time texts of a wall-clock instant (UTC): "YYYYMMDD" and "HHMMSSTH".
+void PutStamp(int64_t wall_ms, char date[8], char time[8]);
+
+}  // namespace vrqsim

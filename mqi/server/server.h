@@ -1,0 +1,62 @@
+// The queue manager's event loop: accepts client connections on the Unix-domain socket,
+// reads request frames, runs them against the queue manager, parks MQGETs that wait (no
+// CPU while they wait) and answers them when a message arrives or the wait ends, and runs
+// the command server and the periodic expiry scan. One slow or vanished client never blocks
+// another: all sockets are non-blocking and served from one poll().
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "command_server.h"
+#include "protocol.h"
+#include "queue_manager.h"
+
+namespace vrqsim {
+
+class Server {
+ public:
+  Server(QueueManager& qm, CommandServer& cmd, int listen_fd);
+  // Serves until stopped by an admin request or a signal; returns the exit status.
+  int Run();
+  // Asks the loop to end (signal handlers call this through a flag).
+  static void RequestStop();
+
+ private:
+  struct Client {
+    int fd = -1;
+    uint32_t session = 0;
+    std::vector<uint8_t> in;
+    std::vector<uint8_t> out;
+    size_t out_pos = 0;
+    bool close_after_write = false;
+    bool waiting = false;
+    int64_t deadline = 0;         // SteadyMs(); 0 with waiting = unlimited
+    GetRequest get;
+  };
+
+  void Accept();
+  // False when the client is to be dropped.
+  bool ReadFrom(Client& c);
+  bool ProcessFrames(Client& c);
+  bool Handle(Client& c, uint32_t op, std::span<const uint8_t> payload);
+  void Send(Client& c, uint32_t op, const Writer& w);
+  bool Flush(Client& c);
+  void Drop(int fd);
+  bool TryGet(Client& c, bool final_try);
+  void Settle();
+  int PollTimeout() const;
+  std::string Admin(const std::string& command, int requester, bool& ok);
+
+  QueueManager& qm_;
+  CommandServer& cmd_;
+  int listen_fd_;
+  std::map<int, std::unique_ptr<Client>> clients_;
+  bool stopping_ = false;
+  int64_t next_expiry_ = 0;
+};
+
+}  // namespace vrqsim
