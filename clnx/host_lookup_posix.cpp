@@ -1,0 +1,93 @@
+// Name-service calls of the POSIX build: dotted-text parsing, forward and reverse host
+// look-ups (IPv4 only) and service look-ups in the services database, all through the
+// reentrant interfaces.
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "socket_sys.h"
+
+namespace {
+
+constexpr std::string_view kUnknownHost = "unknown host";
+constexpr std::string_view kUnknownService = "unknown service";
+
+template <std::size_t N>
+void CopyOut(char* out, std::string_view text) {
+  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  text.copy(out, n);
+  out[n] = '\0';
+}
+
+// The services entry for a port or a name, through getserv*_r with a local work area.
+struct ServiceEntry {
+  servent entry{};
+  char work[1024]{};
+  servent* found = nullptr;
+};
+
+}  // namespace
+
+namespace vrq::net {
+
+bool ParseDottedIp(const char* text, in_addr* out) { return inet_aton(text, out) != 0; }
+
+int LookupHost(const char* name, in_addr* out) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  errno = 0;
+  const int rc = getaddrinfo(name, nullptr, &hints, &list);
+  if (rc != 0 || list == nullptr) {
+    const int err = (rc == EAI_SYSTEM && errno != 0) ? errno : VRQ_SOCK_NO_HOST;
+    if (list != nullptr) freeaddrinfo(list);
+    return err;
+  }
+  *out = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr;
+  freeaddrinfo(list);
+  return 0;
+}
+
+int LookupService(const char* name, const char* protocol, uint16_t* port) {
+  ServiceEntry s;
+  if (getservbyname_r(name, protocol, &s.entry, s.work, sizeof s.work, &s.found) != 0 ||
+      s.found == nullptr) {
+    return VRQ_SOCK_NO_SERVICE;
+  }
+  *port = ntohs(static_cast<uint16_t>(s.found->s_port));
+  return 0;
+}
+
+}  // namespace vrq::net
+
+extern "C" {
+
+VRQCLNX_API int MapHostAddrToName(char* out, const struct sockaddr_in* addr) {
+  if (out == nullptr) return 0;
+  char host[NI_MAXHOST]{};
+  if (addr == nullptr ||
+      getnameinfo(reinterpret_cast<const sockaddr*>(addr), sizeof *addr, host, sizeof host,
+                  nullptr, 0, NI_NAMEREQD) != 0) {
+    CopyOut<VRQ_HOST_NAME_SIZE>(out, kUnknownHost);
+    return 0;
+  }
+  CopyOut<VRQ_HOST_NAME_SIZE>(out, host);
+  return 1;
+}
+
+VRQCLNX_API int MapServPortToName(char* out, const struct sockaddr_in* addr,
+                                  const char* protocol) {
+  if (out == nullptr) return 0;
+  ServiceEntry s;
+  if (addr == nullptr || getservbyport_r(addr->sin_port, protocol, &s.entry, s.work,
+                                         sizeof s.work, &s.found) != 0 ||
+      s.found == nullptr) {
+    CopyOut<VRQ_SERVICE_NAME_SIZE>(out, kUnknownService);
+    return 0;
+  }
+  CopyOut<VRQ_SERVICE_NAME_SIZE>(out, s.found->s_name);
+  return 1;
+}
+
+}  // extern "C"
