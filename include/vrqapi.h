@@ -855,9 +855,166 @@ VRQAPI_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason);
 
 /* ==== PCF TO MQSC: vrqPcf2Mqsc ==== */
 
+#include <time.h> /* time_t */
+
+/* Translation codes of the MQSC translation (reason; status is 2 whenever one is set). */
+#define MQSC_RC_BAD_TYPE        5001  /* a structure or entry of a type that cannot be translated */
+#define MQSC_RC_NOT_FOUND       5002  /* no status message id, unknown command or value name */
+#define MQSC_RC_NO_ROOM         5003  /* the result does not fit the message */
+#define MQSC_RC_NO_RULE         5004  /* the command has no rule table */
+#define MQSC_RC_MISSING         5005  /* a required parameter is missing */
+#define MQSC_RC_FREE_FORM       5007  /* a free-form z/OS response line without the expected words */
+
+/* A text area being written: pText holds lLength characters of room lCapacity. */
+typedef struct MQSCTEXT {
+  char* pText;
+  MQLONG lCapacity;
+  MQLONG lLength;
+} MQSCTEXT;
+
+/*
+ * Translates the PCF command in pcf into MQSC text in the data area of text (its capacity
+ * is the allocated length less the 136-byte header). continuation non-zero breaks the
+ * text into lines with MQSC continuation characters from the fourth token on. *status is 2
+ * until success, then 0; *reason 0, a translation code or an MQ reason (3054 escape type
+ * not MQSC, 3019 escape text missing); *count the position of the structure at which a
+ * failure happened. On success the text's used length is 136 plus the text length. The
+ * text's Format becomes "MQSTR   " either way. Returns *reason.
+ */
+VRQAPI_API MQLONG vrqPcf2Mqsc(PcfMessage* pcf, PcfMessage* text, int continuation,
+                              MQLONG* status, MQLONG* reason, MQLONG* count);
+
+/* Walks length bytes of PCF (the MQCFH and its parameters), keeps the parameters in the
+ * command's entries and writes the text. Returns 1, or 0 with *reason and *count set. */
+VRQAPI_API int PcfToMqsc(const void* pcf, MQLONG length, MQSCTEXT* out, int continuation,
+                         MQLONG* reason, MQLONG* count);
+
+/* One structure each: keep its value in the entry of the current rule table (the MQCFH
+ * selects that table). Each returns 1, or 0 with *reason set. The structure must be whole. */
+VRQAPI_API int MqcfhToMqsc(const MQCFH* cfh, MQLONG* reason);
+VRQAPI_API int MqcfinToMqsc(const MQCFIN* cfin, MQLONG* reason);
+VRQAPI_API int MqcfstToMqsc(const MQCFST* cfst, MQLONG* reason);
+VRQAPI_API int MqcfslToMqsc(const MQCFSL* cfsl, MQLONG* reason);
+VRQAPI_API int MqcfilToMqsc(const MQCFIL* cfil, MQLONG* reason);
+/* Joins the strings of a string list as 'a', 'b' (each cut at 48 characters and at its
+ * first blank, empty ones left out) into out of room bytes; returns the number joined. */
+VRQAPI_API int StrListToMqsc(const MQCFSL* cfsl, char* out, MQLONG room);
+
+/* Writes the command's text from its rule table and the entries set. 1, or 0 with *reason
+ * (5002 unknown command, 5004 no rule table, 5005 required entry missing, 5003 no room). */
+VRQAPI_API int EmitMqscMsg(MQSCKEY* command, MQSCTEXT* out, int continuation, MQLONG* reason);
+
+/* Writes one rule row's token (keyword and/or value by the row's flags) into out, replacing
+ * what it held. 1, or 0 with *reason (5002 value cannot be fetched, 5003 no room). */
+VRQAPI_API int EmitMqscToken(MQSCRULE* row, MQSCTEXT* out, int continuation, MQLONG* reason);
+
+/* Neutralises (structure type 0) every queue-type parameter of value 1001 (all types) in
+ * Inquire Queue and Inquire Queue Names, so that no type restriction is written. */
+VRQAPI_API int PcfCorrection(PcfMessage* pcf);
+
+/* Writes the MQSC name of a PCF filter operator and one blank ("GE ") into out (room for
+ * 5 bytes); an operator MQSC has no name for gives "". Returns out. */
+VRQAPI_API char* ConvertOpStr(MQLONG op, char* out);
+
+/*
+ * 1 when the object described by the PCF response was altered at or after the discovery
+ * start (local time), 0 when before; 1 when the response, start or queue manager is
+ * missing, or the response has no alteration date or time. debug non-zero prints the
+ * reasoning to standard output.
+ */
+VRQAPI_API int IsAlterDateRecent2(time_t discoveryStart, PcfMessage* response,
+                                  const char* qmgr, int debug);
+
 /* ---- end of PCF TO MQSC ---- */
 
 /* ==== MQSC TO PCF: vrqMqsc2Pcf ==== */
+
+/* The system's own parameters of the free-form z/OS responses. */
+#define MQSC_LOG_DEALLCT_CURRENT   20635
+#define MQSC_LOG_DEALLCT_INITIAL   20636
+#define MQSC_LOG_MAXRTU_CURRENT    20637
+#define MQSC_LOG_MAXRTU_INITIAL    20638
+#define MQSC_ARCH_VOLUME           20905
+#define MQSC_ARCH_STATE            20906
+#define MQSC_ARCH_FIELD3           20907
+#define MQSC_ARCH_FIELD4           20908
+#define MQSC_ARCH_FIELD5           20909
+#define MQSC_GROUP_NAME            20910
+#define MQSC_GROUP_MEMBER_FIRST    20911  /* 20911 to 20917: the member table's columns */
+#define MQSC_GROUP_ENTRY_FIRST     20918  /* 20918 to 20923: the second table's columns */
+
+/*
+ * Translates the MQSC response held in the data area of text into the PCF response pcf,
+ * which the caller created with the command code of the request (its MQCFH Command
+ * selects the translation). *status 0 on success, 2 on failure with *reason a translation
+ * code; *count the number of keywords recognised. The text is changed in place (terminator
+ * bytes inside it become blanks). Returns *reason.
+ */
+VRQAPI_API MQLONG vrqMqsc2Pcf(PcfMessage* text, PcfMessage* pcf, MQLONG* status,
+                              MQLONG* reason, MQLONG* count);
+
+/* The general translation of a terminated response text for command into pcf. 1, or 0
+ * with *reason set; *count keywords recognised. text is tokenized in place. */
+VRQAPI_API int MqscToPcf(char* text, PcfMessage* pcf, MQLONG command, MQLONG* reason,
+                         MQLONG* count);
+
+/* One line of the free-form responses to SET LOG, DISPLAY LOG and DISPLAY GROUP: appends
+ * its parameters to pcf. *status 0 and *reason 0 when the line was accepted, else 2 and
+ * 5007 (5003 when a parameter could not be appended). Returns 1 when accepted. */
+VRQAPI_API int MqscToPcfSetLog(const char* line, PcfMessage* pcf, MQLONG* status,
+                               MQLONG* reason, MQLONG* count);
+VRQAPI_API int MqscToPcfDisplayLog(const char* line, PcfMessage* pcf, MQLONG* status,
+                                   MQLONG* reason, MQLONG* count);
+VRQAPI_API int MqscToPcfDisplayGroup(const char* line, PcfMessage* pcf, MQLONG* status,
+                                     MQLONG* reason, MQLONG* count);
+
+/*
+ * Tokenizer of response text; keeps its position between calls (text null continues).
+ * Skips leading delimiters (a ")" first ends an empty token at once), ends the token at
+ * the next delimiter, which it stores in *found (0 at the end of the text) and replaces by
+ * a terminator. Returns the token, or null at the end or for a token over 65,535 characters.
+ */
+VRQAPI_API char* strtok_x(char* text, const char* delimiters, char* found);
+
+/* Replaces every terminator byte before the last byte of length bytes of text by a blank. */
+VRQAPI_API void MqscCorrection(char* text, MQLONG length);
+
+/* Reads tokens of text (null continues) until one begins "CSQ" and copies it to out (room
+ * bytes); 1 when found. */
+VRQAPI_API int GetMqscStatus(char* text, char* out, MQLONG room);
+/* The command entry for a PCF command code; makes its rule table the current one of the
+ * response translation. Null when the command is unknown. */
+VRQAPI_API MQSCKEY* GetMqscIdent(MQLONG command);
+/* The next keyword token of the text being translated, or null at its end. */
+VRQAPI_API char* GetMqscToken(void);
+/* Reads the value that follows a keyword: the text up to the next ")", an inner "(...)"
+ * included; trailing white space removed. Copies at most room - 1 characters to out and
+ * returns its length, or 0 when there is no value. */
+VRQAPI_API int GetMqscValue(char* out, MQLONG room);
+
+/* Keep a value read from the response in entry (marked set). 1, or 0 with *reason. */
+VRQAPI_API int MqscCmdToPcf(MQSCKEY* command, const char* msgid);
+VRQAPI_API int MqscStrToPcf(MQSCKEY* entry, const char* value);
+VRQAPI_API int MqscIntToPcf(MQSCKEY* entry, const char* value, MQLONG* reason);
+
+/*
+ * Builders of the response in the data area of pcf: each writes at *offset (bytes after
+ * the data start), advances it and returns 1, or returns 0 with *reason 5003 when the
+ * structure does not fit the allocated length.
+ */
+VRQAPI_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, MQLONG* reason);
+VRQAPI_API int EmitPcfConst(PcfMessage* pcf, MQLONG parameter, MQLONG* offset, MQLONG* reason);
+VRQAPI_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLONG* offset,
+                          MQLONG* reason);
+VRQAPI_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset,
+                          MQLONG* reason);
+VRQAPI_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* value,
+                              MQLONG* offset, MQLONG* reason);
+/* One set entry as its PCF structure (by the entry's type); the entry is cleared. */
+VRQAPI_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason);
+/* The whole response from the current rule table: header, then every set entry in table
+ * order; sets the used length. 1, or 0 with *reason. */
+VRQAPI_API int EmitPcfMsg(PcfMessage* pcf, MQSCKEY* command, MQLONG* reason);
 
 /* ---- end of MQSC TO PCF ---- */
 

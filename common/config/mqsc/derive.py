@@ -187,30 +187,42 @@ def main(ref, here):
     all_flag = model.entry("ALL", "MQIACF_ALL", 1)
     force_flag = model.entry("FORCE", "MQIACF_FORCE", 1)
 
+    # Values that stand alone in MQSC (SHARE/NOSHARE, ...) share one entry without keyword.
+    bare_by_param = {}
+    for r in ref_rows:
+        if " => value " in r["value_map"] and r["pcf_parameter"] in model.const:
+            values, _ = parse_map(r["value_map"], model, r["pcf_parameter"])
+            e = bare_by_param.get(r["pcf_parameter"]) or model.entry("", r["pcf_parameter"], 5)
+            bare_by_param[r["pcf_parameter"]] = e
+            for name, c, v in sorted(values, key=lambda x: -x[2]):
+                model.add_value(e, name, c, v)
+
+    # DISPLAY names such an attribute by its first value name: the "on" one.
+    for e in bare_by_param.values():
+        e["values"].sort(key=lambda v: -model.value_rows[v[1]][1])
+
     def keyword_entries(source, direction):
         """Entries of the reference rows of the MQSC commands in source, in reference order."""
-        got, bare = [], {}
+        got = []
         for cmd in source.split(","):
             for r in ref_rows:
                 if r["mqsc_command"] != cmd or r["direction"] != direction or not r["pcf_parameter"]:
                     continue
                 kw, param = r["keyword"], r["pcf_parameter"]
-                if kw not in wanted or param not in model.const:
+                if param not in model.const:
+                    continue
+                if kw not in wanted and param not in bare_by_param:
                     continue
                 if param in extra_by_param:
                     got.append(extra_by_param[param])
                     continue
+                if param in bare_by_param:
+                    got.append(bare_by_param[param])
+                    continue
                 if param == "MQIACF_FORCE":
                     got.append(force_flag)
                     continue
-                values, is_bare = parse_map(r["value_map"], model, param)
-                if is_bare:
-                    e = bare.get(param) or model.entry("", param, 5)
-                    bare[param] = e
-                    for name, c, v in values:
-                        model.add_value(e, name, c, v)
-                    got.append(e)
-                    continue
+                values, _ = parse_map(r["value_map"], model, param)
                 typ = entry_type(r["pcf_type"], bool(values), kw)
                 if typ is None:
                     continue
@@ -272,12 +284,13 @@ def main(ref, here):
                 outputs = keyword_entries(c["source"], "output")
                 cmd_name = pcf_name.get(int(c["pcf"]), "")
                 for s in selectors:
-                    if s["pcf_command"] != cmd_name or s["keyword"] not in wanted or s["keyword"] == "ALL":
+                    if s["pcf_command"] != cmd_name or s["keyword"] == "ALL":
                         continue
                     pid = int(s["selector_id"])
-                    if any(e["id"] == pid for e in outputs):
+                    bare = [e for e in model.entries.values() if e["id"] == pid and not e["keyword"]]
+                    if (s["keyword"] not in wanted and not bare) or any(e["id"] == pid for e in outputs):
                         continue
-                    outputs.append(model.entry(s["keyword"], s["selector"], type_by_id(pid)))
+                    outputs.append(bare[0] if bare else model.entry(s["keyword"], s["selector"], type_by_id(pid)))
                 out_ids = {e["id"] for e in outputs}
                 for e in first:
                     if e["id"] not in out_ids or e["param"] == "MQIA_Q_TYPE":
