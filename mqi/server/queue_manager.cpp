@@ -286,11 +286,11 @@ Outcome QueueManager::Close(Session& s, MQHOBJ hobj, MQLONG options) {
   auto it = s.handles.find(hobj);
   if (it == s.handles.end()) return Outcome::Fail(MQRC_HOBJ_ERROR);
   if (options & ~(MQCO_DELETE | MQCO_DELETE_PURGE)) return Outcome::Fail(MQRC_OPTIONS_ERROR);
-  Handle h = std::move(it->second);
-  Queue* q = h.queue.empty() ? nullptr : FindQueue(h.queue);
+  Queue* q = it->second.queue.empty() ? nullptr : FindQueue(it->second.queue);
   const bool dynamic = q && q->attrs.definition_type != MQQDT_PREDEFINED;
   if (options && !dynamic) return Outcome::Fail(MQRC_OPTION_NOT_VALID_FOR_TYPE);
   if (options == MQCO_DELETE && q && !q->messages.empty()) return Outcome::Fail(MQRC_Q_NOT_EMPTY);
+  const Handle h = std::move(it->second);
   s.handles.erase(it);
   if (!q) return {};
   if (h.input) {
