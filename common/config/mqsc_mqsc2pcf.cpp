@@ -26,7 +26,7 @@ constexpr MQLONG kCmdDisplayGroup = 10901;
 char* g_position = nullptr;
 MQSCRULE* g_rule = nullptr;
 char g_found = 0;  // delimiter that ended the last keyword token
-char g_value[kMaxToken + 1];  // the value read for the keyword under way
+std::string g_value;  // the value read for the keyword under way
 
 MQLONG RoundUp4(MQLONG n) { return (n + 3) / 4 * 4; }
 
@@ -68,6 +68,29 @@ std::vector<std::string_view> ListItems(std::string_view text) {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Reads the value behind the keyword just read: false when the keyword has none (no "("
+// follows it), so that the next keyword's text is never taken; an empty "( )" is a value.
+bool ReadValue(std::string* value) {
+  if (g_found != '(') {
+    const char* p = g_position;
+    while (p != nullptr && IsSpace(*p)) ++p;
+    if (p == nullptr || *p != '(') return false;
+  }
+  char found = 0;
+  char* part = strtok_x(nullptr, kValueDelimiters, &found);
+  if (part == nullptr) return false;
+  *value = part;
+  if (found == '(') {
+    char* inner = strtok_x(nullptr, kValueDelimiters, &found);
+    *value += "(";
+    if (inner != nullptr) *value += inner;
+    if (found == ')') *value += ")";
+  }
+  g_found = found;
+  while (!value->empty() && IsSpace(value->back())) value->pop_back();
+  return true;
+}
+
 // Reads one keyword's value into the entry by its type; false when the keyword has no
 // value or the value name is unknown (the entry stays unset).
 bool KeepValue(MQSCKEY* e, const char* token, MQLONG* reason) {
@@ -76,21 +99,14 @@ bool KeepValue(MQSCKEY* e, const char* token, MQLONG* reason) {
       e->lSet = 1;
       return true;
     case MQSC_TYPE_INT:
-    case MQSC_TYPE_ENUM: {
-      const char* text = token;
-      if (e->pszKeyword[0] != '\0') {
-        if (GetMqscValue(g_value, sizeof g_value) == 0) return false;
-        text = g_value;
-      }
-      return MqscIntToPcf(e, text, reason) != 0;
-    }
+    case MQSC_TYPE_ENUM:
+      if (e->pszKeyword[0] == '\0') return MqscIntToPcf(e, token, reason) != 0;
+      return ReadValue(&g_value) && MqscIntToPcf(e, g_value.c_str(), reason) != 0;
     case MQSC_TYPE_STR:
     case MQSC_TYPE_STRLIST:
     case MQSC_TYPE_ENUMLIST:
-    case MQSC_TYPE_INTLIST: {
-      if (GetMqscValue(g_value, sizeof g_value) == 0) return false;
-      return MqscStrToPcf(e, g_value) != 0;
-    }
+    case MQSC_TYPE_INTLIST:
+      return ReadValue(&g_value) && MqscStrToPcf(e, g_value.c_str()) != 0;
     default:
       *reason = MQSC_RC_BAD_TYPE;
       return false;
@@ -171,24 +187,8 @@ VRQAPI_API char* GetMqscToken(void) { return strtok_x(nullptr, kKeywordDelimiter
 VRQAPI_API int GetMqscValue(char* out, MQLONG room) {
   if (out == nullptr || room <= 0) return 0;
   out[0] = '\0';
-  // A keyword without "(" behind it has no value: do not take the next keyword's text.
-  if (g_found != '(') {
-    const char* p = g_position;
-    while (p != nullptr && IsSpace(*p)) ++p;
-    if (p == nullptr || *p != '(') return 0;
-  }
-  char found = 0;
-  char* part = strtok_x(nullptr, kValueDelimiters, &found);
-  if (part == nullptr) return 0;
-  std::string value = part;
-  if (found == '(') {
-    char* inner = strtok_x(nullptr, kValueDelimiters, &found);
-    value += "(";
-    if (inner != nullptr) value += inner;
-    if (found == ')') value += ")";
-  }
-  g_found = found;
-  while (!value.empty() && IsSpace(value.back())) value.pop_back();
+  std::string value;
+  if (!ReadValue(&value)) return 0;
   size_t n = std::min(value.size(), static_cast<size_t>(room - 1));
   std::memcpy(out, value.data(), n);
   out[n] = '\0';

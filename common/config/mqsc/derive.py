@@ -201,6 +201,9 @@ def main(ref, here):
     for e in bare_by_param.values():
         e["values"].sort(key=lambda v: -model.value_rows[v[1]][1])
 
+    # A parameter that IBM documents as a string list is one everywhere.
+    list_params = {r["pcf_parameter"] for r in ref_rows if r["pcf_type"] == "MQCFSL"}
+
     def keyword_entries(source, direction):
         """Entries of the reference rows of the MQSC commands in source, in reference order."""
         got = []
@@ -223,7 +226,8 @@ def main(ref, here):
                     got.append(force_flag)
                     continue
                 values, _ = parse_map(r["value_map"], model, param)
-                typ = entry_type(r["pcf_type"], bool(values), kw)
+                pcf_type = "MQCFSL" if param in list_params else r["pcf_type"]
+                typ = entry_type(pcf_type, bool(values), kw)
                 if typ is None:
                     continue
                 e = model.entry(kw, param, typ)
