@@ -172,15 +172,18 @@ TEST(ReplyProgram, RepliesToTheOutputQueue) {
   c.Put("IN", Rfh2(folder, "native body", false));
   c.Put("IN", Rfh2(folder, "swapped body", true));
   c.Put("IN", std::string(32760, 'f'));
+  c.Put("IN", std::string(40000, 't'));  // truncated to the buffer and replied as such
 
   const auto start = std::chrono::steady_clock::now();
   const auto r = Vrrpl({"IN", "OUT", kQm, "700"});
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(r.status, 0);
   EXPECT_GE(elapsed, std::chrono::milliseconds(700));
-  EXPECT_NE(r.out.find("Output queue is OUT\nno more messages\nDuration time is <"), std::string::npos)
+  EXPECT_NE(r.out.find("Output queue is OUT\nMQGET ended with reason code 2079\n  Putting message\n"
+                       "no more messages\nDuration time is <"),
+            std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("> for 4 messages\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("> for 5 messages\n"), std::string::npos) << r.out;
   EXPECT_EQ(c.Depth("IN"), 0);
 
   auto m = c.Get("OUT");
@@ -199,6 +202,9 @@ TEST(ReplyProgram, RepliesToTheOutputQueue) {
   m = c.Get("OUT");
   ASSERT_TRUE(m);
   EXPECT_EQ(m->data, std::string(32760, 'f'));
+  m = c.Get("OUT");
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->data, std::string(32768, 't'));
 }
 
 TEST(ReplyProgram, NoLeavesTheDataUnchanged) {
