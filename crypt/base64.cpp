@@ -3,6 +3,7 @@
 // checks and counts the text first, then decodes groups of four significant characters.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -120,6 +121,7 @@ ptrdiff_t DecodeGroups(const uint8_t* p, size_t count, uint8_t* out) {
 extern "C" char* b64encode(const uint8_t* data, size_t length) {
   if (data == nullptr) return nullptr;
   if (length == 0) length = std::strlen(reinterpret_cast<const char*>(data));
+  if (length > SIZE_MAX / 2) return nullptr;  // the text's size would not be representable
   const size_t chars = (length + 2) / 3 * 4;
   const size_t lines = (chars + kLineChars - 1) / kLineChars;
   char* text = static_cast<char*>(std::malloc(chars + lines + 1));

@@ -116,8 +116,6 @@ Arguments ParseArguments(int argc, char** argv) {
   return a;
 }
 
-void Hex24(const MQBYTE* bytes, char* text) { ConvertByte24ToText48(bytes, text); }
-
 // The connection and the two queues of one run.
 struct Session {
   MQHCONN hcon = MQHC_UNUSABLE_HCONN;
@@ -191,8 +189,8 @@ int ServeRequests(const Arguments& args, Session& s, int lTrace, uint8_t* buffer
       break;
     } else if (lTrace != 0) {
       char szID[49], szCID[49];
-      Hex24(md.MsgId, szID);
-      Hex24(md.CorrelId, szCID);
+      ConvertByte24ToText48(md.MsgId, szID);
+      ConvertByte24ToText48(md.CorrelId, szCID);
       std::printf(text::kTrace, lMsg, szID, szCID);
       PrintData(buffer, buflen);
     }
