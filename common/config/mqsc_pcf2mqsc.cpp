@@ -293,7 +293,9 @@ VRQAPI_API int StrListToMqsc(const MQCFSL* cfsl, char* out, MQLONG room) {
     item = item.substr(0, item.find_first_of(std::string_view(" \0", 2)));
     if (item.empty()) continue;
     if (joined++ > 0) text += ", ";
-    text += "'" + Quoted(item, "'%s'") + "'";
+    text += '\'';
+    text += Quoted(item, "'%s'");
+    text += '\'';
   }
   size_t n = std::min(text.size(), static_cast<size_t>(room - 1));
   std::memcpy(out, text.data(), n);
