@@ -18,6 +18,26 @@ void FormatIp(char* out, in_addr address) {
                 (host >> 8) & 0xFFu, host & 0xFFu);
 }
 
+// Dotted text to an address in network order. Four decimal groups are read as decimal
+// even with leading zeros (never as octal, so "010.0.0.1" is 10.0.0.1, as IsValidIp
+// sees it); other text goes to the platform's parser, which knows the short forms.
+bool TextToAddr(const char* text, in_addr* out) {
+  if (!IsValidIp(text)) return vrq::net::ParseDottedIp(text, out);
+  uint32_t address = 0;
+  uint32_t group = 0;
+  for (const char* p = text;; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      group = group * 10 + static_cast<uint32_t>(*p - '0');
+      continue;
+    }
+    address = (address << 8) | group;
+    group = 0;
+    if (*p == '\0') break;
+  }
+  out->s_addr = htonl(address);
+  return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -46,7 +66,7 @@ VRQCLNX_API int MapHostIPToAddr(const char* text, struct sockaddr_in* addr) {
     return 1;
   }
   in_addr parsed{};
-  if (!vrq::net::ParseDottedIp(text, &parsed)) return 0;
+  if (!TextToAddr(text, &parsed)) return 0;
   addr->sin_addr = parsed;
   return 1;
 }
@@ -64,7 +84,7 @@ VRQCLNX_API int MapHostAddrToIP(char* out, const struct sockaddr_in* addr) {
 VRQCLNX_API int MapStrIpToAddr(const char* text, uint32_t* out) {
   if (out == nullptr) return 1;
   in_addr parsed{};
-  *out = (text != nullptr && vrq::net::ParseDottedIp(text, &parsed)) ? ntohl(parsed.s_addr)
+  *out = (text != nullptr && TextToAddr(text, &parsed)) ? ntohl(parsed.s_addr)
                                                                       : 0xFFFFFFFFu;
   return 1;
 }

@@ -37,6 +37,11 @@ TEST(HostAddr, DottedTextToSystemAddress) {
   // The broadcast address itself is an address, not a failure.
   ASSERT_EQ(MapHostIPToAddr("255.255.255.255", &sys), 1);
   EXPECT_EQ(sys.sin_addr.s_addr, htonl(0xFFFFFFFFu));
+  // Leading zeros are decimal, as IsValidIp reads them; short forms still convert.
+  ASSERT_EQ(MapHostIPToAddr("010.001.008.09", &sys), 1);
+  EXPECT_EQ(ntohl(sys.sin_addr.s_addr), 0x0A010809u);
+  ASSERT_EQ(MapHostIPToAddr("127.1", &sys), 1);
+  EXPECT_EQ(ntohl(sys.sin_addr.s_addr), 0x7F000001u);
   EXPECT_EQ(MapHostIPToAddr("localhost", &sys), 0);
   EXPECT_EQ(MapHostIPToAddr("1.2.3.4x", &sys), 0);
 
