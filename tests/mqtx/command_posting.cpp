@@ -39,6 +39,7 @@ std::vector<std::string> Params(PcfMessage* response) {
       auto* in = reinterpret_cast<MQCFIN*>(attr.pData);
       out.push_back(std::to_string(in->Parameter) + "=" + std::to_string(value));
     }
+    DeleteMessage(&attr);
   }
   return out;
 }
