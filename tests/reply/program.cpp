@@ -6,6 +6,7 @@
 
 #include <cmqc.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -47,6 +48,12 @@ class StandIn {
   vrqtest::TempDir dir_;
 };
 
+// Copies a name into an MQ field without a terminator, as the MQI takes it.
+template <size_t N, typename T>
+void SetField(T (&field)[N], const char* text) {
+  std::memcpy(field, text, std::min(std::strlen(text), N));
+}
+
 struct Message {
   MQMD md = {MQMD_DEFAULT};
   std::string data;
@@ -68,12 +75,12 @@ class Client {
   void Put(const char* queue, const std::string& data, const char* msg_id = nullptr,
            const char* reply_to = nullptr) {
     MQOD od = {MQOD_DEFAULT};
-    std::strncpy(od.ObjectName, queue, MQ_Q_NAME_LENGTH);
+    SetField(od.ObjectName, queue);
     MQMD md = {MQMD_DEFAULT};
     MQPMO pmo = {MQPMO_DEFAULT};
     pmo.Options = MQPMO_NO_SYNCPOINT;
-    if (msg_id != nullptr) std::strncpy(reinterpret_cast<char*>(md.MsgId), msg_id, MQ_MSG_ID_LENGTH);
-    if (reply_to != nullptr) std::strncpy(md.ReplyToQ, reply_to, MQ_Q_NAME_LENGTH);
+    if (msg_id != nullptr) SetField(md.MsgId, msg_id);
+    if (reply_to != nullptr) SetField(md.ReplyToQ, reply_to);
     MQLONG cc = 0, rc = 0;
     MQPUT1(hcon_, &od, &md, &pmo, static_cast<MQLONG>(data.size()),
            const_cast<char*>(data.data()), &cc, &rc);
@@ -106,7 +113,7 @@ class Client {
  private:
   MQHOBJ Open(const char* queue, MQLONG options) {
     MQOD od = {MQOD_DEFAULT};
-    std::strncpy(od.ObjectName, queue, MQ_Q_NAME_LENGTH);
+    SetField(od.ObjectName, queue);
     MQHOBJ hobj = MQHO_UNUSABLE_HOBJ;
     MQLONG cc = 0, rc = 0;
     MQOPEN(hcon_, &od, options, &hobj, &cc, &rc);
