@@ -3,6 +3,7 @@
 // reply-to queue, each get and put in one unit of work, until the wait interval passes
 // without a message or an MQ call fails.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,13 +90,11 @@ void SetObjectName(MQCHAR* field, size_t size, const char* name) {
   std::memcpy(field, name, std::min(std::strlen(name), size));
 }
 
-// A decimal wait interval; leading digits are taken as atoi would, out-of-range values
-// are clamped rather than wrapped.
+// A decimal wait interval; leading digits are taken as atoi would, values beyond the
+// 32-bit range are clamped rather than wrapped.
 MQLONG ParseWait(const char* text) {
   const long long v = std::strtoll(text, nullptr, 10);
-  if (v > 0x7fffffffLL) return 0x7fffffff;
-  if (v < MQWI_UNLIMITED) return MQWI_UNLIMITED;
-  return static_cast<MQLONG>(v);
+  return static_cast<MQLONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
 
 Arguments ParseArguments(int argc, char** argv) {
