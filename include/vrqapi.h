@@ -473,17 +473,107 @@ VRQAPI_API int GetGroupAttrByID(int parameter, MESSAGE* out, MESSAGE* group);
 
 /* ==== PCF BYTE ORDER: AlienToNative and friends ==== */
 
+/*
+ * Bring a received MDHDR / MSHDRE into local form in place: the integer words are swapped
+ * when the stored byte-order flag differs from the local one (1 on a big-endian machine),
+ * and the text fields (ApplName and UserId / Author) converted when the text flag differs
+ * from the local one (1 on an ASCII machine). The flags keep the writer's values. Return
+ * VerifyMessage / VerifyMessageExt of the result; null or a record without a block gives 0.
+ */
+VRQAPI_API int AlienToNative(MESSAGE* msg);
+VRQAPI_API int AlienToNativeExt(MSHDRE* ext);
+
+/*
+ * Converts the PCF bytes of a received message (its MDHDR already in local order) in
+ * place by the header's flags, at most lUserMsgLength bytes and never more than the
+ * message holds; then marks the header's lByteOrder as local (the text flag stays).
+ * 0 for a null message or one without a block, else the result of the walk below.
+ */
+VRQAPI_API int AlienPcfToNative(PcfMessage* msg);
+
+/*
+ * Converts length bytes of PCF structures in place: swap set swaps every integer word
+ * (filters and 64-bit values included), convert set converts every string with
+ * TextConvert(direction). The walk covers the MQCFH and the structures it and its groups
+ * announce, embedded PCF (type 998) included. An unknown Type is reported and stepped
+ * over; a structure shorter than its fixed part or running past length is reported and
+ * ends the walk. Text and list lengths are cut to their structure. Always returns 1.
+ */
+VRQAPI_API int AlienPcfBufferToNative(void* pBytes, int swap, int convert, int direction, int length);
+
 /* ---- end of PCF BYTE ORDER ---- */
 
 /* ==== PCF COMMAND BUILDER: BuildPcfCmd ==== */
+
+/*
+ * Completes a message that holds only its MQCFH into a request for the command in its
+ * MQCFH, from one object name (or, for the escape commands, the command text) and one
+ * integer: appends the parameters the command server needs (for inquiries a request
+ * for all attributes) and re-indexes the message. Returns the result of the last append,
+ * 1 for MQCMD_PING_Q_MGR and MQCMD_REFRESH_SECURITY (nothing appended), and 0 for a
+ * command the builder does not know or a null message.
+ */
+VRQAPI_API int BuildPcfCmd(PcfMessage* msg, const char* name, int value);
 
 /* ---- end of PCF COMMAND BUILDER ---- */
 
 /* ==== PCF PRINTING: PrintPcfMessage, dumps ==== */
 
+/*
+ * Lists a PCF message on standard output: a "Date:" line, the header extension and one
+ * block per indexed structure (positions 0, 1, ... through GetAttrByPos). When a
+ * structure cannot be printed the listing stops and the whole message is dumped with
+ * DumpPcfMessage. 1, or 0 for a null message or when no work record can be had.
+ */
+VRQAPI_API int PrintPcfMessage(PcfMessage* msg);
+/* Prints the MSHDRE block (Author up to 12 characters). 0 for null, else 1. */
+VRQAPI_API int PrintPcfExt(MSHDRE* ext);
+/*
+ * Prints an empty line and the block of the structure held by attr (groups with their
+ * members, values cut to 1024 bytes). A structure of an unknown Type, or one that fails
+ * IsPcfAttrValid, gets the line "UNKNOWN PCF Attribute(<type>): unable to print" and 0.
+ */
+VRQAPI_API int PrintPcfAttr(MESSAGE* attr);
+/* Raw dump of a PCF message: its lengths, reply-to queue manager, MQCFH fields (when at
+ * least 36 bytes are held) and a hex listing of the bytes it holds. 1 (0 for null). */
+VRQAPI_API int DumpPcfMessage(PcfMessage* msg);
+/* Hex listing of length bytes, 16 a line with a character column after each full line.
+ * Returns the result of fflush(stdout), i.e. 0 on success. */
+VRQAPI_API int DumpHexMessage(const void* pBytes, int lLength);
+
 /* ---- end of PCF PRINTING ---- */
 
 /* ==== SORTING: ArrayHeapSort, SortPcfListAttr, AuthRecSort ==== */
+
+/*
+ * Sorts count records of elementSize bytes at base into ascending byte-wise (memcmp)
+ * order, in place and not stably. 0 without touching anything when elementSize exceeds
+ * 257, else 1.
+ */
+VRQAPI_API int ArrayHeapSort(void* base, size_t count, unsigned elementSize);
+/* Sorts the strings of a valid string-list attribute (MQCFSL) with ArrayHeapSort; 1 (also
+ * when the strings are too long to sort), 0 for an invalid attribute or another type. */
+VRQAPI_API int SortPcfListAttr(MESSAGE* attr);
+
+/* Authority records gathered into four parallel lists: position k of each list belongs
+ * to record k; the number of records is the Count of pName1. The lists stay the caller's. */
+typedef struct AuthRecLists {
+  MESSAGE* pKey1;       /* integer list (MQCFIL) */
+  MESSAGE* pName1;      /* string list (MQCFSL), names of up to 48 characters */
+  MESSAGE* pName2;      /* string list, names of up to 64 characters */
+  MESSAGE* pKey2;       /* integer list */
+  char     szSelf[49];  /* the name that stands for a pName1 entry beginning "SELF " */
+} AuthRecLists;
+
+/*
+ * Sorts the records by pKey1, then pName1 (with SELF replaced by szSelf), then pKey2,
+ * then pName2, without moving them: *order receives an array of the positions in sorted
+ * order (tracked memory, "AuthRecSort INDICES"; release it with FreeMemory). Returns the
+ * number of records, or 0 (with *order null) when there are none or memory runs out.
+ */
+VRQAPI_API int AuthRecSort(AuthRecLists* lists, int** order);
+/* 1 when record a sorts before record b in the order of AuthRecSort, else 0. */
+VRQAPI_API int CompareAuthRecLessThen(AuthRecLists* lists, int a, int b);
 
 /* ---- end of SORTING ---- */
 

@@ -76,8 +76,11 @@ VRQAPI_API int TextConvert(const void* szSrc, void* szDest, int ulByteCount, int
   // Byte by byte, so that source and destination may be the same area.
   const auto* src = static_cast<const unsigned char*>(szSrc);
   auto* dest = static_cast<unsigned char*>(szDest);
-  auto* convert = iDirection == kToEbcdic ? ToEbcdic : ToAscii;
-  for (int i = 0; i < ulByteCount; ++i) dest[i] = convert(src[i]);
+  if (iDirection == kToEbcdic) {
+    for (int i = 0; i < ulByteCount; ++i) dest[i] = ToEbcdic(src[i]);
+  } else {
+    for (int i = 0; i < ulByteCount; ++i) dest[i] = ToAscii(src[i]);
+  }
   return ulByteCount;
 }
 
