@@ -1,0 +1,149 @@
+// The ping utility's command line: each argument is a two-character option with its value
+// in the same argument ("-mQM1"). Text values that do not fit their fields are refused
+// (queue manager, queue, host, port), except the alternate user, which is cut to 12
+// characters.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "vrqping.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: %s\t-mQMgrName [-qQueueName] [-eExpiry] [-wWait] [-bBatch]\n"
+    "\t\t[-v0|1|2] [-ualt-user] [-cexp] [-ccoa]\n"
+    "\t\t[-ccod] [-cdlq] [-cexc]\n\n";
+
+constexpr const char* kOptions =
+    "Options:\n"
+    "\t-mQMgrName  -- local queue manager name\n"
+    "\t-qQueueName -- queue name of any type (SYSTEM.ADMIN.COMMAND.QUEUE)\n"
+    "\t-dInterval  -- generate ping every Interval seconds (0 - once)\n"
+    "\t-hHost      -- host name of the target Veltrix Process Wrapper\n"
+    "\t-pPort      -- port number of the target Veltrix Process Wrapper (6000)\n"
+    "\t-bBatch     -- number of messages in a batch (10)\n"
+    "\t-sBytes     -- generate messages of Size bytes\n"
+    "\t-wWait      -- milliseconds before timeout (60000)\n"
+    "\t-eExpiry    -- messages expire after Expiry time (1/10 sec)\n"
+    "\t-uAlt-User  -- issue ping on behalf of the Alt-user\n"
+    "\t-ccoa       -- generate confirm-on-arrival report\n"
+    "\t-ccod       -- generate confirm-on-delivery report\n"
+    "\t-cexp       -- generate confirm-on-expiry report\n"
+    "\t-cexc       -- generate confirm-on-exception report\n"
+    "\t-cdlq       -- generate messages that will go into DLQ if undelivered\n"
+    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all";
+
+constexpr size_t kAltUserLength = 12;
+
+// Copies a text value into a fixed field; false when it does not fit.
+template <size_t N>
+bool CopyField(char (&field)[N], std::string_view value) {
+  if (value.size() >= N) return false;
+  std::memcpy(field, value.data(), value.size());
+  field[value.size()] = '\0';
+  return true;
+}
+
+int32_t Number(const char* text) { return static_cast<int32_t>(std::strtol(text, nullptr, 10)); }
+
+std::string Format(const char* format, const char* value) {
+  int n = std::snprintf(nullptr, 0, format, value);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  std::snprintf(out.data(), out.size() + 1, format, value);
+  return out;
+}
+
+// Sets the flag of a "-c" suffix; false for an unknown one.
+bool SetReportFlag(PingArgs* args, std::string_view suffix) {
+  struct Row {
+    const char* name;
+    int32_t PingArgs::*flag;
+  };
+  static constexpr Row kFlags[] = {
+      {"exp", &PingArgs::bRptExpiry}, {"coa", &PingArgs::bRptCOA},
+      {"cod", &PingArgs::bRptCOD},    {"dlq", &PingArgs::bDeadLetter},
+      {"exc", &PingArgs::bRptException},
+  };
+  for (const auto& row : kFlags) {
+    if (suffix == row.name) {
+      args->*row.flag = 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void SetPingDefaults(PingArgs* args) {
+  std::strcpy(args->szQueueName, kDefaultQueue);
+  std::strcpy(args->szPort, kDefaultPort);
+  args->lExpiry = -1;
+  args->lWait = 60000;
+  args->lBatch = 10;
+}
+
+int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
+  bool valid = true;
+  int managers = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i] ? argv[i] : "";
+    std::string_view option = arg.substr(0, 2);
+    std::string_view value = arg.size() > 2 ? arg.substr(2) : std::string_view{};
+    const char* number = arg.size() > 2 ? argv[i] + 2 : "";
+    if (option == "-c") {
+      if (!SetReportFlag(args, value)) valid = false;
+      continue;
+    }
+    bool known = true;
+    bool fits = true;
+    if (option == "-m") {
+      ++managers;
+      fits = CopyField(args->szQMgrName, value);
+    } else if (option == "-q") {
+      fits = CopyField(args->szQueueName, value);
+    } else if (option == "-h") {
+      fits = CopyField(args->szHost, value);
+    } else if (option == "-p") {
+      fits = CopyField(args->szPort, value);
+    } else if (option == "-u") {
+      CopyField(args->szAltUser, value.substr(0, kAltUserLength));
+    } else if (option == "-d") {
+      args->lInterval = Number(number);
+    } else if (option == "-e") {
+      args->lExpiry = Number(number);
+    } else if (option == "-w") {
+      args->lWait = Number(number);
+    } else if (option == "-b") {
+      args->lBatch = Number(number);
+    } else if (option == "-s") {
+      args->lSize = Number(number);
+    } else if (option == "-v") {
+      args->lVerbose = Number(number);
+    } else {
+      known = false;
+    }
+    if (!known) {
+      *usage += Format("Invalid argument: %s\n", std::string(option).c_str());
+      valid = false;
+    } else if (value.empty() || !fits) {
+      valid = false;
+    }
+  }
+  if (valid && managers == 1) return 1;
+  *usage += Format(kUsage, argc > 0 && argv[0] ? argv[0] : "vrqmq");
+  *usage += kOptions;
+  *usage += "\n";
+  return 0;
+}
+
+int Init_Args(PingArgs* args, int argc, char** argv) {
+  std::string usage;
+  if (ParsePingArgs(args, argc, argv, &usage)) return 1;
+  std::fputs(usage.c_str(), stdout);
+  std::fflush(stdout);
+  std::exit(1);
+}

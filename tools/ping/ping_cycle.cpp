@@ -1,0 +1,295 @@
+// One ping cycle: connect and open the private queues, put a batch of PCF
+// ping-queue-manager commands stamped with their sequence number (MsgId) and send time
+// (CorrelId), then read the responses and the reports the pings asked for and accumulate
+// their timings. The pings ask for MQRO_PASS_MSG_ID and MQRO_PASS_CORREL_ID, so every
+// answer carries the stamps back and no state per message is kept.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <cmqc.h>
+#include <cmqcfc.h>
+
+#include "vrqping.h"
+
+namespace {
+
+constexpr int kPingCommand = MQCMD_PING_Q_MGR;
+constexpr int kCapacity = 512;
+constexpr const char* kPingPrefix = "PING";
+
+// Feedback codes printed by their MQFB_ name in the verbose lines; others by number.
+struct FeedbackName {
+  int value;
+  const char* name;
+};
+constexpr FeedbackName kFeedbackNames[] = {
+    {256, "MQFB_QUIT"},
+    {258, "MQFB_EXPIRATION"},
+    {259, "MQFB_COA"},
+    {260, "MQFB_COD"},
+    {262, "MQFB_CHANNEL_COMPLETED"},
+    {263, "MQFB_CHANNEL_FAIL_RETRY"},
+    {264, "MQFB_CHANNEL_FAIL"},
+    {265, "MQFB_APPL_CANNOT_BE_STARTED"},
+    {266, "MQFB_TM_ERROR"},
+    {267, "MQFB_APPL_TYPE_ERROR"},
+    {268, "MQFB_STOPPED_BY_MSG_EXIT"},
+    {271, "MQFB_XMIT_Q_MSG_ERROR"},
+    {275, "MQFB_PAN"},
+    {276, "MQFB_NAN"},
+    {277, "MQFB_STOPPED_BY_CHAD_EXIT"},
+    {279, "MQFB_STOPPED_BY_PUBSUB_EXIT"},
+    {280, "MQFB_NOT_A_REPOSITORY_MSG"},
+    {291, "MQFB_DATA_LENGTH_ZERO"},
+    {292, "MQFB_DATA_LENGTH_NEGATIVE"},
+    {293, "MQFB_DATA_LENGTH_TOO_BIG"},
+    {294, "MQFB_BUFFER_OVERFLOW"},
+    {295, "MQFB_LENGTH_OFF_BY_ONE"},
+    {296, "MQFB_IIH_ERROR"},
+    {298, "MQFB_NOT_AUTHORIZED_FOR_IMS"},
+    {300, "MQFB_IMS_ERROR"},
+    {401, "MQFB_CICS_INTERNAL_ERROR"},
+    {402, "MQFB_CICS_NOT_AUTHORIZED"},
+    {403, "MQFB_CICS_BRIDGE_FAILURE"},
+    {404, "MQFB_CICS_CORREL_ID_ERROR"},
+    {405, "MQFB_CICS_CCSID_ERROR"},
+    {406, "MQFB_CICS_ENCODING_ERROR"},
+    {407, "MQFB_CICS_CIH_ERROR"},
+    {408, "MQFB_CICS_UOW_ERROR"},
+    {409, "MQFB_CICS_COMMAREA_ERROR"},
+    {410, "MQFB_CICS_APPL_NOT_STARTED"},
+    {411, "MQFB_CICS_APPL_ABENDED"},
+    {412, "MQFB_CICS_DLQ_ERROR"},
+    {413, "MQFB_CICS_UOW_BACKED_OUT"},
+};
+
+std::string FeedbackLabel(int feedback) {
+  for (const auto& row : kFeedbackNames)
+    if (row.value == feedback) return row.name;
+  return std::to_string(feedback);
+}
+
+int32_t PcfLength(const PcfMessage* msg) { return msg->PcfMsg.lMsgLength - MDHDR_LENGTH; }
+
+int Finish(const PingArgs* args, int* reason) {
+  *reason = args->pQMgr ? args->pQMgr->lReason : kRcNoManager;
+  return *reason == 0 ? 1 : 0;
+}
+
+// Pads the ping with an MQCACF_ESCAPE_TEXT string so that its PCF bytes reach the
+// requested size; without memory for the text the ping goes unpadded.
+void Pad(PcfMessage* msg, int32_t size) {
+  int32_t length = PcfLength(msg);
+  if (size <= 0 || size <= length) return;
+  std::string text;
+  try {
+    text.assign(static_cast<size_t>(size - length), 'T');
+  } catch (...) {
+    return;
+  }
+  MESSAGE attr{};
+  if (CreatePcfStrAttr(&attr, MQCACF_ESCAPE_TEXT, text.c_str())) AppendAttr(msg, &attr);
+  DeleteMessage(&attr);
+}
+
+MQLONG ReportOptions(const PingArgs* args) {
+  MQLONG report = MQRO_PASS_MSG_ID | MQRO_PASS_CORREL_ID;
+  if (args->bRptCOA) report |= MQRO_COA;
+  if (args->bRptCOD) report |= MQRO_COD;
+  if (args->bRptException) report |= MQRO_EXCEPTION;
+  if (args->bRptExpiry) report |= MQRO_EXPIRATION;
+  if (!args->bDeadLetter) report |= MQRO_DISCARD_MSG;
+  return report;
+}
+
+// Timings of the most recent response, shown in the verbose lines.
+struct LastResponse {
+  double roundTrip = 0;
+  double timeToResponse = 0;
+  double replyAge = 0;
+};
+
+// Report intervals: the put times of successive reports of one kind, summed.
+struct IntervalSum {
+  bool seen = false;
+  int64_t previous = 0;
+  int64_t sum = 0;
+  void Add(int64_t t) {
+    if (seen) sum += t - previous;
+    previous = t;
+    seen = true;
+  }
+};
+
+void PrintLine(const PingArgs* args, const PingStats* stats, int64_t receiveTime,
+               const std::string& label, int32_t sequence, const LastResponse& last,
+               const MQMD& md) {
+  time_t seconds = static_cast<time_t>(receiveTime / 1000);
+  char date[64] = "\n";
+  ctime_r(&seconds, date);
+  std::printf("\n(%d) - Date: %s", stats->lMsgsReceived, date);
+  std::printf(
+      "\t%s:\tMSGID(%d) RND_TRP_MS(%0.2f) RND_TRP_ON_Q_MS(%0.2f) MSG_AGE_MS(%0.2f) "
+      "PUT_APPL_NAME(%.28s) \n\t\t\tPUT_DATE(%.8s) PUT_TIME(%.8s)\n",
+      label.c_str(), sequence, last.roundTrip, last.timeToResponse, last.replyAge,
+      md.PutApplName, md.PutDate, md.PutTime);
+  (void)args;
+}
+
+}  // namespace
+
+int ping_init(PingArgs* args, int* reason) {
+  args->pQMgr = CreateDMQManager(args->szQMgrName, args->szQueueName, kPingPrefix, kPingPrefix);
+  if (!args->pQMgr) {
+    *reason = kRcNoManager;
+    return 0;
+  }
+  qmOpen(args->pQMgr, args->szAltUser);
+  return Finish(args, reason);
+}
+
+int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
+  MQManager* mgr = args->pQMgr;
+  if (!mgr) return Finish(args, reason);
+  PcfMessage* msg = CreatePcfMessage(kPingCommand, MQCFT_COMMAND, kCapacity);
+  if (!msg) {
+    *reason = mgr->lReason;
+    return 0;
+  }
+  Pad(msg, args->lSize);
+  int32_t length = PcfLength(msg);
+  std::printf("\nPinging %s(%s) using %ld byte %d(msgs) batch....\n\n", args->szQMgrName,
+              args->szQueueName, static_cast<long>(length), args->lBatch);
+  stats->lBytesSent = 0;
+  stats->lBytesReceived = 0;
+
+  MQMD& md = msg->PcfMsg.MsgDesc;
+  md.Expiry = args->lExpiry;
+  md.Report = ReportOptions(args);
+
+  MDHDR* hdr = msg->PcfMsg.pMdHdr;
+  int64_t start = curUtcTimeMsec();
+  while (stats->lMsgsSent < args->lBatch && mgr->lReason == 0) {
+    int32_t sequence = stats->lMsgsSent + 1;
+    int64_t now = curUtcTimeMsec();
+    std::memset(hdr->MsgId, 0, sizeof hdr->MsgId);
+    std::memset(hdr->CorrelId, 0, sizeof hdr->CorrelId);
+    std::memcpy(hdr->MsgId, &sequence, sizeof sequence);
+    std::memcpy(hdr->CorrelId, &now, sizeof now);
+    std::memset(hdr->UserId, 0, sizeof hdr->UserId);
+    std::memcpy(hdr->UserId, args->szAltUser, std::strlen(args->szAltUser));
+    if (qmWrite(&msg->PcfMsg, mgr)) {
+      ++stats->lMsgsSent;
+      stats->lBytesSent += length;
+    }
+  }
+  stats->llPutTime = curUtcTimeMsec() - start;
+  DeletePcfMessage(msg);
+  return Finish(args, reason);
+}
+
+int ping_get_stats(PingArgs* args, PingStats* stats, int* reason) {
+  MQManager* mgr = args->pQMgr;
+  if (!mgr) return Finish(args, reason);
+  int32_t outstanding = stats->lMsgsSent;
+  bool arrivalsDone = !args->bRptCOA;
+  bool deliveriesDone = !args->bRptCOD;
+  int64_t start = curUtcTimeMsec();
+  PcfMessage* msg = CreatePcfMessage(0, MQCFT_RESPONSE, kCapacity);
+  if (!msg) return Finish(args, reason);
+
+  double sumRoundTrip = 0, sumTimeToResponse = 0, sumReplyAge = 0;
+  IntervalSum arrivals, expiriesAndDeliveries;
+  LastResponse last;
+  while ((outstanding > 0 && mgr->lReason == 0) || !arrivalsDone || !deliveriesDone) {
+    ResetPcfMessage(msg, 0, MQCFT_RESPONSE);
+    if (!qmRead(&msg->PcfMsg, args->lWait, mgr)) {
+      // Confirmations that have not come within one whole wait interval are not waited
+      // for any longer: the cycle ends with the read's reason.
+      break;
+    }
+    int64_t receiveTime = curUtcTimeMsec();
+    ++stats->lMsgsReceived;
+    stats->lBytesReceived += PcfLength(msg);
+
+    const MDHDR* hdr = msg->PcfMsg.pMdHdr;
+    const MQMD& md = msg->PcfMsg.MsgDesc;
+    int64_t sendTime = 0;
+    int32_t sequence = 0;
+    std::memcpy(&sendTime, hdr->CorrelId, sizeof sendTime);
+    std::memcpy(&sequence, hdr->MsgId, sizeof sequence);
+
+    std::string label;
+    bool isReport = md.MsgType == MQMT_REPORT;
+    if (!isReport) {
+      int64_t putStamp = cnv_millts(md.PutDate, md.PutTime);
+      int64_t timeToResponse = putStamp - sendTime;
+      if (timeToResponse < 0) timeToResponse = 0;
+      int64_t roundTrip = receiveTime - sendTime;
+      int64_t replyAge = roundTrip - timeToResponse;
+      if (stats->llPutTime <= roundTrip) roundTrip -= stats->llPutTime;
+      if (stats->llMaxRoundTrip == 0) stats->llMinRoundTrip = stats->llMaxRoundTrip = roundTrip;
+      if (roundTrip < stats->llMinRoundTrip) stats->llMinRoundTrip = roundTrip;
+      if (roundTrip > stats->llMaxRoundTrip) stats->llMaxRoundTrip = roundTrip;
+      sumRoundTrip += static_cast<double>(roundTrip);
+      sumTimeToResponse += static_cast<double>(timeToResponse);
+      sumReplyAge += static_cast<double>(replyAge);
+      last = {static_cast<double>(roundTrip), static_cast<double>(timeToResponse),
+              static_cast<double>(replyAge)};
+      --outstanding;
+      label = "RESPONSE";
+    } else {
+      ++stats->lReportsReceived;
+      ++stats->lOtherReports;
+      int64_t t = cnv_milltm(md.PutTime);
+      switch (md.Feedback) {
+        case MQFB_EXPIRATION:
+          --outstanding;
+          ++stats->lConfirmedExpiries;
+          --stats->lOtherReports;
+          expiriesAndDeliveries.Add(t);
+          break;
+        case MQFB_COA:
+          ++stats->lConfirmedArrivals;
+          --stats->lOtherReports;
+          arrivals.Add(t);
+          break;
+        case MQFB_COD:
+          ++stats->lConfirmedDeliveries;
+          --stats->lOtherReports;
+          expiriesAndDeliveries.Add(t);
+          break;
+        default:
+          break;
+      }
+      label = FeedbackLabel(md.Feedback);
+    }
+    if (args->lVerbose >= 2 || (args->lVerbose == 1 && isReport))
+      PrintLine(args, stats, receiveTime, label, sequence, last, md);
+    if (args->bRptCOA && stats->lConfirmedArrivals >= stats->lMsgsSent) arrivalsDone = true;
+    if (args->bRptCOD && stats->lConfirmedDeliveries >= stats->lMsgsSent) deliveriesDone = true;
+  }
+  stats->llGetTime = curUtcTimeMsec() - start;
+  if (sumRoundTrip > 0 && stats->lMsgsReceived > 0) {
+    stats->dAvgRoundTrip = sumRoundTrip / stats->lMsgsReceived;
+    stats->dAvgTimeToResponse = sumTimeToResponse / stats->lMsgsReceived;
+    stats->dAvgReplyAge = sumReplyAge / stats->lMsgsReceived;
+  }
+  if (arrivals.sum > 0)
+    stats->dArrivalRate = static_cast<double>(stats->lConfirmedArrivals) / static_cast<double>(arrivals.sum) * 1000.0;
+  if (expiriesAndDeliveries.sum > 0)
+    stats->dDeliveryRate = static_cast<double>(stats->lConfirmedDeliveries) /
+                           static_cast<double>(expiriesAndDeliveries.sum) * 1000.0;
+  DeletePcfMessage(msg);
+  return Finish(args, reason);
+}
+
+int ping_terminate(PingArgs* args) {
+  if (args->pQMgr) {
+    DeleteMQManager(args->pQMgr);
+    args->pQMgr = nullptr;
+  }
+  return 1;
+}

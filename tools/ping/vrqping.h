@@ -1,0 +1,90 @@
+// The ping utility's records and steps: the settings filled from the command line
+// (PingArgs), the counters of one cycle (PingStats), the millisecond clock and put-stamp
+// conversions, the cycle (init, generate, collect, terminate) and the report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vrqmqtx.h"
+
+inline constexpr const char* kPingVersion = "6.1";
+inline constexpr const char* kDefaultQueue = "SYSTEM.ADMIN.COMMAND.QUEUE";
+inline constexpr const char* kDefaultPort = "6000";
+// Reason of a cycle whose queue-manager object could not be created at all.
+inline constexpr int kRcNoManager = 4018;
+
+struct PingArgs {
+  char szQMgrName[49];
+  char szQueueName[49];
+  char szAltUser[14];       // at most 12 significant characters
+  int32_t lExpiry;          // tenths of a second, -1 unlimited
+  int32_t lWait;            // milliseconds per get
+  int32_t lBatch;
+  int32_t lSize;            // requested message size, 0 none
+  int32_t bRptExpiry;
+  int32_t bRptException;
+  int32_t bRptCOA;
+  int32_t bRptCOD;
+  int32_t bDeadLetter;
+  int32_t lVerbose;
+  int32_t lInterval;        // seconds between cycles, 0 once
+  char szHost[128];
+  char szPort[32];
+  MQManager* pQMgr;
+};
+
+struct PingStats {
+  int64_t llMinRoundTrip;
+  int64_t llMaxRoundTrip;
+  double dAvgRoundTrip;
+  double dAvgTimeToResponse;
+  double dAvgReplyAge;
+  double dArrivalRate;
+  double dDeliveryRate;
+  int64_t llCycleTime;
+  int32_t lBytesSent;
+  int32_t lBytesReceived;
+  int32_t lConfirmedExpiries;
+  int32_t lConfirmedDeliveries;
+  int32_t lConfirmedArrivals;
+  int32_t lOtherReports;
+  int32_t lMsgsSent;
+  int32_t lMsgsReceived;
+  int32_t lReportsReceived;
+  int64_t llPutTime;
+  int64_t llGetTime;
+};
+
+// The indicators derived from one cycle's counters (durations of 0 taken as 1 ms).
+struct PingIndicators {
+  double dResponseRequestRatio;
+  double dTotalTime;
+  double dGrossRate, dGrossByteRate, dEffectiveRate;
+  double dPutRate, dPutByteRate, dGetRate, dGetByteRate, dPutGetRatio;
+  double dOverheadPercent, dOverheadRatio;
+  double dAvgLatency, dMaxLatency;
+};
+
+// Time helpers: a millisecond clock and the conversion of MQMD put stamps onto it.
+int64_t curUtcTimeMsec();
+int64_t cnv_milltm(const char* time8);
+int64_t cnv_millts(const char* date8, const char* time8);
+
+// Sets the defaults of a zeroed record.
+void SetPingDefaults(PingArgs* args);
+// Parses the arguments after the program name. Returns 1 when valid; otherwise appends
+// the lines to print (invalid-argument lines, then the usage) to *usage and returns 0.
+int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage);
+// Fills the record; on an invalid command line prints the usage and exits with status 1.
+int Init_Args(PingArgs* args, int argc, char** argv);
+
+int ping_init(PingArgs* args, int* reason);
+int ping_generate(PingArgs* args, PingStats* stats, int* reason);
+int ping_get_stats(PingArgs* args, PingStats* stats, int* reason);
+int ping_terminate(PingArgs* args);
+
+PingIndicators ping_indicators(const PingStats& stats);
+// Prints the report of a single run (interval 0 or less) and publishes the indicators
+// when a collector host is set.
+void ping_report(PingArgs* args, PingStats* stats);
