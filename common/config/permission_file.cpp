@@ -2,13 +2,14 @@
 // permissions, user authorities, audit and trust lines) that the permit lookups then scan
 // as plain texts. Lines are read in pieces of at most 2043 characters; every stored line
 // ends in a carriage return and line feed.
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <strings.h>
 
 #include "ini_files.h"
 #include "vrqapi.h"
@@ -49,11 +50,16 @@ std::string HeaderOf(FILE* f) {
   return line;
 }
 
+bool SameLetters(char a, char b) {
+  return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+}
+
 // The section a line belongs to by its first seven characters (any case), or -1.
 int SectionIndex(const std::string& line) {
   if (line.size() < kPrefixLength) return -1;
   for (std::size_t i = 0; i < kSectionPrefixes.size(); ++i) {
-    if (strncasecmp(line.data(), kSectionPrefixes[i].data(), kPrefixLength) == 0) {
+    if (std::equal(kSectionPrefixes[i].begin(), kSectionPrefixes[i].end(), line.begin(),
+                   SameLetters)) {
       return static_cast<int>(i);
     }
   }
