@@ -11,14 +11,18 @@
 
 namespace {
 
-std::string ScratchPath() {
-  static const std::string path = [] {
-    char name[] = "/tmp/fuzz_ini.XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return std::string(name);
+// The file each input is written to; removed when the fuzzer ends.
+char g_scratch[] = "/tmp/fuzz_ini.XXXXXX";
+
+const char* ScratchPath() {
+  static const bool made = [] {
+    const int fd = mkstemp(g_scratch);
+    if (fd < 0) return false;
+    close(fd);
+    std::atexit([] { unlink(g_scratch); });
+    return true;
   }();
-  return path;
+  return made ? g_scratch : nullptr;
 }
 
 void Lookups(IniFile* ini) {
@@ -51,8 +55,9 @@ void SectionLookups(const PermSection& section, const char* delims, const char* 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = ScratchPath();
-  FILE* f = std::fopen(path.c_str(), "wb");
+  const char* path = ScratchPath();
+  if (path == nullptr) return 0;
+  FILE* f = std::fopen(path, "wb");
   if (f == nullptr) return 0;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
@@ -61,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* delimSets[][2] = {{" \n\t=", " \n\t"}, {"\n=", " \r\n\t"}, {" \"", "\""}};
   for (const auto& set : delimSets) {
     IniFile ini{};
-    if (vrqOpenIniFile(path.c_str(), set[0], set[1], &ini, err, 0) == 1) Lookups(&ini);
+    if (vrqOpenIniFile(path, set[0], set[1], &ini, err, 0) == 1) Lookups(&ini);
     vrqCloseIniFile(&ini);
   }
   PermFile perm{};
-  if (vrqOpenPermFile(path.c_str(), "=\r\n", "\r\n", &perm, err, 0) == 1) {
+  if (vrqOpenPermFile(path, "=\r\n", "\r\n", &perm, err, 0) == 1) {
     SectionLookups(perm.Effective, "=\r\n", "\r\n");
     SectionLookups(perm.UserAuth, " :\r\n", "\r\n");
     SectionLookups(perm.Audit, "=\r\n", "\r\n");

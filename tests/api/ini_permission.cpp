@@ -83,9 +83,31 @@ TEST(PermFile, LookupsOverASection) {
   // Simple mask either way.
   EXPECT_EQ(vrqGetValueExt2(text, nullptr, "=\r\n", "\r\n", "UserAuthority*", v, 1), 1);
   EXPECT_STREQ(v, "x");
+  // Permit masks: the token is the mask for the caller's key.
+  pos = 0;
+  EXPECT_EQ(vrqGetValueExtExt2(text, "=\r\n", "\r\n", "UserAuthority::QM1:app:Q1", v, 1, &pos),
+            1);
+  EXPECT_STREQ(v, "x");
+  EXPECT_EQ(vrqGetValueExtExt2(text, "=\r\n", "\r\n", "Other::QM1:app:Q1", v, 2, &pos), 0);
   // A position outside the text finds nothing.
   pos = 9999;
   EXPECT_EQ(vrqGetValuePermits(text, "=\r\n", "\r\n", "*", v, 2, &pos), 0);
+}
+
+TEST(PermFile, PermitLookupOnAHandleDeliversOneCharacter) {
+  vrqtest::TempDir dir;
+  vrqtest::WriteFile(dir.file("p.ini"), "UserAuthority::QM1:app:Q* rw\nAudit::QM1:x:Y w\nAudit::Z");
+  IniFile ini{};
+  ASSERT_EQ(vrqOpenIniFile(dir.file("p.ini").c_str(), " \n", "\n", &ini, nullptr, 0), 1);
+  char v[VRQ_INI_VALUE_SIZE];
+  int32_t pos = 0;
+  EXPECT_EQ(vrqGetValueExtExt(&ini, "UserAuthority::QM1:app:QA", v, 1, &pos), 1);
+  EXPECT_STREQ(v, "r");
+  EXPECT_EQ(vrqGetValueExtExt(&ini, "Audit::QM1:x:Y", v, 2, &pos), 1);
+  EXPECT_STREQ(v, "w");
+  EXPECT_EQ(ini.lPos, 0);  // the caller's position moved, not the handle's
+  EXPECT_EQ(vrqGetValueExtExt(&ini, "Audit::Z", v, 2, &pos), 0);  // last thing in the text
+  vrqCloseIniFile(&ini);
 }
 
 }  // namespace
