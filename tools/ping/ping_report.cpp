@@ -91,4 +91,5 @@ void ping_report(PingArgs* args, PingStats* stats) {
                 s.llCycleTime / 1000.0, reason);
     std::fflush(stdout);
   }
+  PublishReportFacts(*args, s, d, reason);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "vrqclnx.h"
 #include "vrqmqtx.h"
 
 inline constexpr const char* kPingVersion = "6.1";
@@ -88,3 +89,16 @@ PingIndicators ping_indicators(const PingStats& stats);
 // Prints the report of a single run (interval 0 or less) and publishes the indicators
 // when a collector host is set.
 void ping_report(PingArgs* args, PingStats* stats);
+
+// Fact publishing to a collector (UDP datagrams or TCP lines of name=value pairs).
+SocketRecord* publishOpen(int udp);
+void publishClose(SocketRecord* publisher);
+// Sends one fact text; 0 on success or the socket's last error.
+int publishFact(SocketRecord* publisher, const char* host, const char* port, const char* text, int udp);
+// Send to the collector named by "VX_OUTPUT" (host:port); nothing when it is unset.
+int publish_fact(SocketRecord* publisher, const char* text);
+int publishString(SocketRecord* publisher, const char* name, const char* value);
+int publishInt(SocketRecord* publisher, const char* name, int value);
+// The report's 35 facts as one text (cut to 6144 bytes) and their sending.
+std::string FormatReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
+void PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
