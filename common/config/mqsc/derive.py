@@ -46,9 +46,38 @@ EXTRA_ENTRIES = [
                                 ("QCLUSTER", "MQQT_CLUSTER"), ("ALL", "MQQT_ALL")]),
     ("", "MQIACH_CHANNEL_INSTANCE_TYPE", 5, [("CURRENT", "MQOT_CURRENT_CHANNEL"),
                                              ("SAVED", "MQOT_SAVED_CHANNEL")]),
-    ("MODE", "MQIACF_MODE", 5, [("QUIESCE", "MQMODE_QUIESCE"), ("FORCE", "MQMODE_FORCE"),
-                                ("TERMINATE", "MQMODE_TERMINATE")]),
 ]
+# z/OS system-parameter keywords IBM documents for SET/DISPLAY ARCHIVE and SET/DISPLAY
+# SYSTEM whose correspondence the reference does not carry.
+YES_NO = [("YES", "MQSYSP_YES"), ("NO", "MQSYSP_NO")]
+SYSP_KEYWORDS = {
+    "ARCHIVE": [
+        ("ALCUNIT", "MQIACF_SYSP_ALLOC_UNIT", 5,
+         [("BLK", "MQSYSP_ALLOC_BLK"), ("TRK", "MQSYSP_ALLOC_TRK"), ("CYL", "MQSYSP_ALLOC_CYL")]),
+        ("ARCPFX1", "MQCACF_SYSP_ARCHIVE_PFX1", 3, []),
+        ("ARCPFX2", "MQCACF_SYSP_ARCHIVE_PFX2", 3, []),
+        ("ARCRETN", "MQIACF_SYSP_ARCHIVE_RETAIN", 2, []),
+        ("ARCWTOR", "MQIACF_SYSP_ARCHIVE_WTOR", 5, YES_NO),
+        ("BLKSIZE", "MQIACF_SYSP_BLOCK_SIZE", 2, []),
+        ("CATALOG", "MQIACF_SYSP_CATALOG", 5, YES_NO),
+        ("COMPACT", "MQIACF_SYSP_COMPACT", 5, YES_NO),
+        ("PRIQTY", "MQIACF_SYSP_ALLOC_PRIMARY", 2, []),
+        ("PROTECT", "MQIACF_SYSP_PROTECT", 5, YES_NO),
+        ("QUIESCE", "MQIACF_SYSP_QUIESCE_INTERVAL", 2, []),
+        ("SECQTY", "MQIACF_SYSP_ALLOC_SECONDARY", 2, []),
+        ("TSTAMP", "MQIACF_SYSP_TIMESTAMP", 5, YES_NO + [("EXT", "MQSYSP_EXTENDED")]),
+        ("UNIT", "MQCACF_SYSP_ARCHIVE_UNIT1", 3, []),
+        ("UNIT2", "MQCACF_SYSP_ARCHIVE_UNIT2", 3, []),
+    ],
+    "SYSTEM": [
+        ("CTHREAD", "MQIACF_SYSP_MAX_CONNS", 2, []),
+        ("IDBACK", "MQIACF_SYSP_MAX_CONNS_BACK", 2, []),
+        ("IDFORE", "MQIACF_SYSP_MAX_CONNS_FORE", 2, []),
+        ("LOGLOAD", "MQIACF_SYSP_CHKPOINT_COUNT", 2, []),
+        ("STATIME", "MQIACF_SYSP_SMF_INTERVAL", 2, []),
+        ("TRACTBL", "MQIACF_SYSP_TRACE_SIZE", 2, []),
+    ],
+}
 ENUM_LISTS = {"COMPHDR", "COMPMSG"}
 OBJECT_KEYWORD = {
     "MQCA_Q_NAME": "QUEUE", "MQCACH_CHANNEL_NAME": "CHANNEL", "MQCA_PROCESS_NAME": "PROCESS",
@@ -234,6 +263,14 @@ def main(ref, here):
                 for name, c, v in values:
                     model.add_value(e, name, c, v)
                 got.append(e)
+        for cmd in source.split(","):
+            verb, _, obj = cmd.partition(" ")
+            if verb in ("SET", "DISPLAY") and direction == "input":
+                for kw, param, typ, values in SYSP_KEYWORDS.get(obj, []):
+                    e = model.entry(kw, param, typ)
+                    for name, c in values:
+                        model.add_value(e, name, c, model.const[c])
+                    got.append(e)
         seen, out = set(), []
         for e in got:
             if id(e) not in seen:
