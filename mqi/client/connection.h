@@ -31,13 +31,8 @@ template <typename Request, typename Reply>
 bool Call(Connection& c, Op op, const Request& request, Reply& reply);
 
 // Message properties held by message handles (MQCRTMH); MQGET fills them.
-using Properties = std::vector<std::pair<std::string, std::string>>;
+bool HandleUsable(MQHMSG hmsg, MQHCONN hconn);
 bool SetHandleProperties(MQHMSG hmsg, MQHCONN hconn, Properties props);
 void ForgetHandles(MQHCONN hconn);
-
-// Takes the properties out of a leading MQRFH2's <usr> folder and removes the header from
-// the data (the descriptor takes the header's Encoding, CodedCharSetId and Format).
-// Returns false, changing nothing, when the data holds no well-formed MQRFH2.
-bool ExtractProperties(std::vector<uint8_t>& data, MQMD& md, Properties& props);
 
 }  // namespace vrqsim::client

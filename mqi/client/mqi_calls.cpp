@@ -308,30 +308,25 @@ MQI_EXPORT void MQGET(MQHCONN Hconn, MQHOBJ Hobj, PMQVOID pMsgDesc, PMQVOID pGet
     return;
   }
   const bool with_handle = gmo->Version >= MQGMO_VERSION_4 && gmo->MsgHandle != MQHM_NONE;
+  if (with_handle && !HandleUsable(gmo->MsgHandle, Hconn)) {
+    Fail(pCompCode, pReason, MQRC_HMSG_ERROR);
+    return;
+  }
   req.options = gmo->Options;
   req.wait = gmo->WaitInterval;
   // A version-1 MQGMO has no MatchOptions: non-null identifiers in the MQMD select.
   req.match = gmo->Version >= MQGMO_VERSION_2 ? gmo->MatchOptions : MQMO_MATCH_MSG_ID | MQMO_MATCH_CORREL_ID;
-  // Properties come out of the message before truncation, so the whole message is asked for.
-  req.buffer_length = with_handle ? static_cast<MQLONG>(kMaxMsgLength) : BufferLength;
+  req.buffer_length = BufferLength;
+  req.properties = with_handle ? 1 : 0;
   GetReply reply;
   try {
     if (!Call(*c, Op::Get, req, reply)) {
       Fail(pCompCode, pReason, MQRC_CONNECTION_BROKEN);
       return;
     }
-    if (with_handle && reply.cc != MQCC_FAILED) {
-      Properties props;
-      ExtractProperties(reply.data, reply.md, props);
-      if (!SetHandleProperties(gmo->MsgHandle, Hconn, std::move(props))) {
-        Fail(pCompCode, pReason, MQRC_HMSG_ERROR);
-        return;
-      }
-      reply.data_length = static_cast<MQLONG>(reply.data.size());
-      if (reply.data_length > BufferLength && reply.rc == MQRC_NONE) {
-        reply.cc = MQCC_WARNING;
-        reply.rc = (gmo->Options & MQGMO_ACCEPT_TRUNCATED_MSG) ? MQRC_TRUNCATED_MSG_ACCEPTED : MQRC_TRUNCATED_MSG_FAILED;
-      }
+    if (with_handle && reply.cc != MQCC_FAILED && !SetHandleProperties(gmo->MsgHandle, Hconn, std::move(reply.properties))) {
+      Fail(pCompCode, pReason, MQRC_HMSG_ERROR);
+      return;
     }
   } catch (...) {
     Fail(pCompCode, pReason, MQRC_RESOURCE_PROBLEM);

@@ -1,11 +1,11 @@
 // Message handles and message properties: MQCRTMH, MQDLTMH and MQINQMP over a table of
-// handles, each holding the properties of the last message got with it. Properties travel
-// in a leading MQRFH2 header's <usr> folder; MQGET with a message handle moves them from
-// the header into the handle.
+// handles, each holding the properties of the last message got with it (the queue manager
+// takes them out of the message's MQRFH2 header when MQGET names a handle).
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include <cmqc.h>
 
@@ -27,25 +27,6 @@ std::mutex g_mu;
 std::map<MQHMSG, MsgHandle> g_handles;
 MQHMSG g_next = 1;
 
-constexpr size_t kRfh2Fixed = 36;
-
-// The elements <name ...>value</name> of one <usr> folder.
-void ParseUsrFolder(std::string_view folder, Properties& props) {
-  size_t pos = 0;
-  while ((pos = folder.find('<', pos)) != std::string_view::npos) {
-    const size_t name_end = folder.find_first_of(" >", pos + 1);
-    const size_t tag_end = folder.find('>', pos + 1);
-    if (name_end == std::string_view::npos || tag_end == std::string_view::npos) return;
-    const std::string name(folder.substr(pos + 1, name_end - pos - 1));
-    if (name.empty() || name[0] == '/') return;
-    const std::string close = "</" + name + ">";
-    const size_t value_end = folder.find(close, tag_end + 1);
-    if (value_end == std::string_view::npos) return;
-    props.emplace_back(name, std::string(folder.substr(tag_end + 1, value_end - tag_end - 1)));
-    pos = value_end + close.size();
-  }
-}
-
 bool NameMatches(std::string_view pattern, std::string_view name) {
   if (pattern.substr(0, 4) == "usr.") pattern.remove_prefix(4);
   if (!pattern.empty() && pattern.back() == '%') return name.substr(0, pattern.size() - 1) == pattern.substr(0, pattern.size() - 1);
@@ -54,33 +35,10 @@ bool NameMatches(std::string_view pattern, std::string_view name) {
 
 }  // namespace
 
-bool ExtractProperties(std::vector<uint8_t>& data, MQMD& md, Properties& props) {
-  if (data.size() < kRfh2Fixed || std::memcmp(data.data(), MQRFH_STRUC_ID, 4) != 0) return false;
-  MQRFH2 h;
-  std::memcpy(&h, data.data(), kRfh2Fixed);
-  if (h.Version != MQRFH_VERSION_2 || h.StrucLength < static_cast<MQLONG>(kRfh2Fixed) ||
-      static_cast<size_t>(h.StrucLength) > data.size())
-    return false;
-  Properties found;
-  size_t pos = kRfh2Fixed;
-  const size_t end = static_cast<size_t>(h.StrucLength);
-  while (pos + 4 <= end) {
-    MQLONG len;
-    std::memcpy(&len, data.data() + pos, 4);
-    pos += 4;
-    if (len < 0 || static_cast<size_t>(len) > end - pos) return false;
-    std::string_view folder(reinterpret_cast<const char*>(data.data() + pos), static_cast<size_t>(len));
-    pos += static_cast<size_t>(len);
-    const size_t open = folder.find("<usr>"), close = folder.rfind("</usr>");
-    if (open != std::string_view::npos && close != std::string_view::npos && close > open)
-      ParseUsrFolder(folder.substr(open + 5, close - open - 5), found);
-  }
-  md.Encoding = h.Encoding;
-  md.CodedCharSetId = h.CodedCharSetId;
-  std::memcpy(md.Format, h.Format, sizeof md.Format);
-  data.erase(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(end));
-  props = std::move(found);
-  return true;
+bool HandleUsable(MQHMSG hmsg, MQHCONN hconn) {
+  std::lock_guard lock(g_mu);
+  auto it = g_handles.find(hmsg);
+  return it != g_handles.end() && (it->second.hconn == MQHC_UNASSOCIATED_HCONN || it->second.hconn == hconn);
 }
 
 bool SetHandleProperties(MQHMSG hmsg, MQHCONN hconn, Properties props) {

@@ -8,6 +8,7 @@ namespace vrqsim {
 namespace {
 
 constexpr size_t kMaxText = 64 * 1024;
+constexpr uint32_t kMaxProperties = 1024;
 
 void Longs(Writer& w, const std::vector<MQLONG>& v) {
   w.bytes({reinterpret_cast<const uint8_t*>(v.data()), v.size() * sizeof(MQLONG)});
@@ -69,6 +70,7 @@ void Encode(Writer& w, const GetRequest& r) {
   w.i32(r.wait);
   w.i32(r.match);
   w.i32(r.buffer_length);
+  w.i32(r.properties);
 }
 void Encode(Writer& w, const InqRequest& r) {
   w.i32(r.hobj);
@@ -102,6 +104,11 @@ void Encode(Writer& w, const GetReply& r) {
   w.record(r.md);
   w.i32(r.data_length);
   w.bytes(r.data);
+  w.u32(static_cast<uint32_t>(r.properties.size()));
+  for (const auto& [name, value] : r.properties) {
+    w.str(name);
+    w.str(value);
+  }
 }
 void Encode(Writer& w, const InqReply& r) {
   Status(w, r);
@@ -150,6 +157,7 @@ bool Decode(std::span<const uint8_t> p, GetRequest& r) {
   r.wait = in.i32();
   r.match = in.i32();
   r.buffer_length = in.i32();
+  r.properties = in.i32();
   return in.done();
 }
 bool Decode(std::span<const uint8_t> p, InqRequest& r) {
@@ -203,6 +211,12 @@ bool Decode(std::span<const uint8_t> p, GetReply& r) {
   r.md = in.record<MQMD>();
   r.data_length = in.i32();
   r.data = Data(in);
+  const uint32_t count = in.u32();
+  if (count > kMaxProperties) return false;
+  for (uint32_t i = 0; i < count && !in.failed(); ++i) {
+    std::string name = in.str(kMaxText);
+    r.properties.emplace_back(std::move(name), in.str(kMaxText));
+  }
   return in.done();
 }
 bool Decode(std::span<const uint8_t> p, InqReply& r) {

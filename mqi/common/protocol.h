@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "rfh2.h"
 #include "wire.h"
 
 namespace vrqsim {
@@ -40,6 +41,7 @@ struct GetRequest {
   MQLONG wait = 0;         // milliseconds; MQWI_UNLIMITED waits for ever
   MQLONG match = 0;        // MQMO_ options
   MQLONG buffer_length = 0;
+  MQLONG properties = 0;   // nonzero: a message handle takes the MQRFH2 properties
 };
 struct InqRequest {
   MQHOBJ hobj = 0;
@@ -77,6 +79,7 @@ struct GetReply : StatusReply {
   MQMD md{};
   MQLONG data_length = 0;
   std::vector<uint8_t> data;
+  Properties properties;
 };
 struct InqReply : StatusReply {
   std::vector<MQLONG> ints;

@@ -88,8 +88,6 @@ void PutStamp(int64_t wall_ms, char date[8], char time[8]) {
   std::memcpy(time + 6, hundredths, 2);
 }
 
-size_t Queue::VisibleDepth() const { return messages.size(); }
-
 QueueManager::QueueManager(std::string name) : name_(std::move(name)) {
   msgid_counter_ = static_cast<uint64_t>(WallMs()) * 1000;
   QueueAttrs local;
@@ -216,7 +214,7 @@ OpenResult QueueManager::OpenQueue(Session& s, const ObjectRef& od, MQLONG optio
   bool created = false;
   if (q->attrs.type == MQQT_MODEL) {
     MQLONG reason = MQRC_NONE;
-    auto name = CreateDynamic(s, *q, Trimmed(od.dynamic), reason);
+    auto name = CreateDynamic(*q, Trimmed(od.dynamic), reason);
     if (!name) {
       r.outcome = Outcome::Fail(reason);
       return r;
@@ -251,8 +249,8 @@ OpenResult QueueManager::OpenQueue(Session& s, const ObjectRef& od, MQLONG optio
   return r;
 }
 
-std::optional<std::string> QueueManager::CreateDynamic(Session&, const Queue& model,
-                                                       std::string_view dyn, MQLONG& reason) {
+std::optional<std::string> QueueManager::CreateDynamic(const Queue& model, std::string_view dyn,
+                                                       MQLONG& reason) {
   reason = MQRC_DYNAMIC_Q_NAME_ERROR;
   if (dyn.empty()) return std::nullopt;
   std::string name;
@@ -490,7 +488,9 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
     md = m.md;
   }
   if (m.expires_at) md.Expiry = static_cast<MQLONG>(std::max<int64_t>(1, (m.expires_at - now + 99) / 100));
-  r.data_length = static_cast<MQLONG>(m.data.size());
+  const size_t skip = gmo.properties ? TakeRfh2Properties(m.data, md, r.properties) : 0;
+  const std::span<const uint8_t> body = std::span<const uint8_t>(m.data).subspan(skip);
+  r.data_length = static_cast<MQLONG>(body.size());
   if (r.data_length > buffer_length) {
     if (!(gmo.options & MQGMO_ACCEPT_TRUNCATED_MSG)) {
       r.outcome = Outcome::Warn(MQRC_TRUNCATED_MSG_FAILED);
@@ -498,8 +498,7 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
     }
     r.outcome = Outcome::Warn(MQRC_TRUNCATED_MSG_ACCEPTED);
   }
-  const size_t n = std::min<size_t>(m.data.size(), static_cast<size_t>(buffer_length));
-  r.data.assign(m.data.begin(), m.data.begin() + static_cast<std::ptrdiff_t>(n));
+  r.data.assign(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(body.size(), static_cast<size_t>(buffer_length))));
   if (browse) {
     h->browsing = true;
     h->cursor_priority = m.md.Priority;

@@ -16,6 +16,7 @@
 #include <cmqc.h>
 
 #include "qm_dir.h"
+#include "rfh2.h"
 #include "wire.h"
 
 namespace vrqsim {
@@ -76,8 +77,6 @@ struct Queue {
   bool exclusive = false;      // one input opener holds it exclusively
   uint32_t owner_session = 0;  // temporary dynamic queue: the session whose handle made it
   MQHOBJ owner_handle = 0;
-
-  size_t VisibleDepth() const;
 };
 
 struct Handle {
@@ -107,12 +106,14 @@ struct PutOptions {
 struct GetOptions {
   MQLONG options = 0;
   MQLONG match = MQMO_MATCH_MSG_ID | MQMO_MATCH_CORREL_ID;
+  bool properties = false;     // move MQRFH2 properties out of the data
 };
 
 struct GetResult {
   Outcome outcome;
   std::vector<uint8_t> data;   // at most the buffer length
   MQLONG data_length = 0;      // full length of the message
+  Properties properties;
 };
 
 struct OpenResult {
@@ -181,8 +182,7 @@ class QueueManager {
  private:
   Handle* FindHandle(Session& s, MQHOBJ hobj);
   OpenResult OpenQueue(Session& s, const ObjectRef& od, MQLONG options);
-  std::optional<std::string> CreateDynamic(Session& s, const Queue& model, std::string_view dyn,
-                                           MQLONG& reason);
+  std::optional<std::string> CreateDynamic(const Queue& model, std::string_view dyn, MQLONG& reason);
   Outcome PutToQueue(Session& s, Queue& q, MQMD& md, const PutOptions& pmo,
                      std::span<const uint8_t> data);
   Outcome SetContext(Session& s, MQMD& md, const PutOptions& pmo);

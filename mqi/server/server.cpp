@@ -114,7 +114,7 @@ bool Server::TryGet(Client& c, bool final_try) {
     reply.rc = MQRC_WAIT_INTERVAL_ERROR;
   } else {
     reply.md = c.get.md;
-    GetOptions gmo{c.get.options, c.get.match};
+    GetOptions gmo{c.get.options, c.get.match, c.get.properties != 0};
     GetResult r = qm_.Get(*s, c.get.hobj, reply.md, gmo, c.get.buffer_length);
     const bool may_wait = (c.get.options & MQGMO_WAIT) && c.get.wait != 0 && !final_try;
     if (r.outcome.rc == MQRC_NO_MSG_AVAILABLE && may_wait) {
@@ -126,6 +126,7 @@ bool Server::TryGet(Client& c, bool final_try) {
     reply.rc = r.outcome.rc;
     reply.data_length = r.data_length;
     reply.data = std::move(r.data);
+    reply.properties = std::move(r.properties);
   }
   c.waiting = false;
   Writer w;

@@ -53,6 +53,10 @@ TEST(MqiProperties, HandleAnswersFromTheMessage) {
   MQGMO gmo = {MQGMO_DEFAULT};
   gmo.Version = MQGMO_VERSION_4;
   gmo.MsgHandle = hmsg;
+  // Truncation counts the body without its header; a refused get leaves the message.
+  Got small = Get(c.hconn, q, MQGMO_NO_SYNCPOINT, 0, 2, nullptr, &gmo);
+  EXPECT_EQ(small.r.rc, MQRC_TRUNCATED_MSG_FAILED);
+  EXPECT_EQ(small.length, 4);
   Got g = Get(c.hconn, q, MQGMO_NO_SYNCPOINT, 0, 100, nullptr, &gmo);
   ASSERT_EQ(g.r.cc, MQCC_OK);
   EXPECT_EQ(g.data, "body");
