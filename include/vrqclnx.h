@@ -305,6 +305,182 @@ VRQCLNX_API void AlarmHandler(int signal_number);
 
 /* ---- end of SOCKET LAYER ---- */
 
+/* ==== MQNODE ==== */
+
+/* Node kind and modes. */
+#define MQNODE_KIND          2
+#define MQNODE_MODE_CLIENT   0   /* connects; also an accepted peer */
+#define MQNODE_MODE_SERVER   1   /* binds, listens and accepts */
+
+/* Node last-error values besides the socket's own (system error numbers, VRQ_SOCK_*). */
+#define MQNODE_WOULD_BLOCK     11     /* would block: input kept or output queued; also a discarded write */
+#define MQNODE_NULL_QUEUED     105    /* a null entry was found on the output queue */
+#define MQNODE_BAD_HEADER      2026   /* a header was not recognised or failed its check */
+#define MQNODE_NO_ROOM         2102   /* the PCF message cannot be enlarged for the incoming one */
+#define MQNODE_BAD_BODY        4005   /* the PCF body cannot be converted or parsed */
+#define MQNODE_SIGN_FAILED     (-1000)
+#define MQNODE_AUTH_FAILED     (-1001)
+#define MQNODE_LIMIT_REACHED   (-1111) /* the pending-write limit was reached; message discarded */
+#define MQNODE_INVALID         22     /* a null or empty message was handed to a write */
+
+/* Sizes: the input buffer at creation, the output queue limit, the slots of mnPost and
+ * mnNPost, and the largest PCF body a node accepts (a larger announced one is refused as
+ * an unrecognised header). */
+#define MQNODE_INPUT_SIZE      16520
+#define MQNODE_QUEUE_LIMIT     100
+#define MQNODE_POST_SLOTS      2513
+#define MQNODE_MAX_BODY        (100 * 1024 * 1024)
+#define MQNODE_APPL_NAME_SIZE  48
+
+struct MQNode;
+typedef int (*MQNodeOpenMethod)(struct MQNode* node);
+typedef int (*MQNodeReadMethod)(PcfMessage* msg, struct MQNode* node);
+typedef int (*MQNodePostMethod)(struct MQNode** nodes, struct MQNode** accept_out,
+                                struct MQNode** ready_out, int seconds, int* error_out);
+/* Called at every trace point with the point's name. */
+typedef void (*MQNodeTraceHook)(const char* point, struct MQNode* node);
+
+/* One end of a message connection over TCP or UDP. Created by the Create functions below,
+ * freed by DeleteMQNode. */
+typedef struct MQNode {
+  uint32_t ulKind;                  /* always 2 */
+  uint32_t ulMode;                  /* MQNODE_MODE_* */
+  char szName[256];                 /* host text of the creation address; "@" for a wrapped socket */
+  char szPlatform[256];             /* "UNIX" (Windows build: "WIN32") */
+  char szUserId[13];                /* login name of the process owner, at most 12 characters */
+  char szApplName[MQNODE_APPL_NAME_SIZE]; /* GetApplName at creation, zero-padded */
+  SocketRecord Socket;              /* pOwner points back to the node */
+  struct MQNode* pChild;            /* peer made by the last successful mnOpen of a server */
+  int32_t lPendingLimit;            /* -1: none; when positive, writes beyond it are refused */
+  int32_t lPending;                 /* messages handed over and not yet completely written */
+  uint32_t ulWritten;               /* messages completely written */
+  uint32_t ulRead;                  /* messages completely read */
+  int32_t lLastError;               /* 0 or one of the values above */
+  uint32_t ulOpen;                  /* 1 when connected, accepted or bound (UDP) */
+  MQNodeOpenMethod pfnOpen;         /* mnOpen */
+  MQNodeOpenMethod pfnClose;        /* mnClose */
+  MQNodeReadMethod pfnRead;         /* mnRead */
+  MQNodeReadMethod pfnBrowse;       /* mnBrowse */
+  MQNodeReadMethod pfnWrite;        /* mnWrite */
+  MQNodePostMethod pfnPost;         /* mnPost */
+  MQNodeTraceHook pfnTrace;
+  SocketAddress Address;            /* target of a client, own address of a server or UDP node */
+  NodeQueue* pOutQ;                 /* queued output (Buffer records); null when none is pending */
+  uint32_t ulQLimit;                /* applied to the output queue when it is made */
+  Buffer InBuf;                     /* lLength: bytes expected, lCounter2: bytes received */
+} MQNode;
+
+/* A TCP node for addr in mode (a server binds and listens at once). SO_REUSEADDR off and
+ * SO_LINGER on with 0 seconds. Null when the record cannot be allocated or addr is null;
+ * other failures are left in lLastError. */
+VRQCLNX_API MQNode* CreateMQNode(SocketAddress* addr, int mode);
+/* As CreateMQNode with option applied in place of the address-reuse setting. */
+VRQCLNX_API MQNode* CreateMQNodeWithOpt(SocketAddress* addr, int mode, SocketOption* option);
+/* A UDP node bound to addr at once (ulOpen = the bind result); option applied when given. */
+VRQCLNX_API MQNode* CreateUDPMQNodeWithOpt(SocketAddress* addr, SocketOption* option);
+VRQCLNX_API MQNode* CreateUDPMQNode(SocketAddress* addr);
+/* A node around an existing, set-up socket record (copied into the node). */
+VRQCLNX_API MQNode* CreateAndBindMQNode(SocketRecord* socket, int mode);
+/* Closes and frees the node (not its child). 0 for null, else 1. */
+VRQCLNX_API int DeleteMQNode(MQNode* node);
+
+/* Client: connects (ulOpen = the result; 0 with 11 while a non-blocking connect is under
+ * way). Server: accepts one connection into a new peer node left in pChild, which the
+ * caller then owns. An open node returns 1 at once. */
+VRQCLNX_API int mnOpen(MQNode* node);
+/* Drops queued output, closes the socket and frees the input buffer. 1 (0 for null). */
+VRQCLNX_API int mnClose(MQNode* node);
+/* Frees the output queue and every buffer on it; the pending count stays. */
+VRQCLNX_API int mnClearPeningIO(MQNode* node);
+
+/* Reads the next plain-form message into msg: 1 when a whole message was delivered; 0
+ * with 11 when the socket would block (what arrived stays for the next call); 0 with
+ * another last error when the message was refused, its bytes dropped. */
+VRQCLNX_API int mnRead(PcfMessage* msg, MQNode* node);
+/* mnRead for is_signed 0; otherwise reads a signed-form message and authenticates it. */
+VRQCLNX_API int mnSRead(PcfMessage* msg, MQNode* node, int is_signed);
+/* The receive loops of the two reads (header of 136 and 32 bytes): 1 once the expected
+ * bytes are in the input buffer. */
+VRQCLNX_API int mnReadMsg(MQNode* node);
+VRQCLNX_API int mnSReadMsg(MQNode* node);
+/* Peeks at the next message's MDHDR into msg (converted to local form) without consuming
+ * anything; enlarges msg for the announced body. */
+VRQCLNX_API int mnBrowse(PcfMessage* msg, MQNode* node);
+
+/* Writes msg in plain form with user (at most 12 characters) as the header's UserId. addr
+ * is used by UDP nodes only. 1 when written or queued (last error 11: queued, call
+ * mnFinishWrite when writable), 0 when discarded. high queues at the same place. */
+VRQCLNX_API int mnWriteMsg(PcfMessage* msg, MQNode* node, SocketAddress* addr, const char* user, int high);
+/* mnWriteMsg for is_signed 0; otherwise the signed form under signature, with the node's
+ * user id in the header and as Author. */
+VRQCLNX_API int mnSWriteMsgWithPriority(PcfMessage* msg, MQNode* node, SocketAddress* addr,
+                                        const char* user, int is_signed, const uint32_t* signature,
+                                        int high);
+VRQCLNX_API int mnSWriteMsg(PcfMessage* msg, MQNode* node, SocketAddress* addr, const char* user,
+                            int is_signed, const uint32_t* signature, int high);
+/* Plain writes with the node's user id, without / with a UDP destination. */
+VRQCLNX_API int mnWrite(PcfMessage* msg, MQNode* node);
+VRQCLNX_API int mnWriteTo(PcfMessage* msg, MQNode* node, SocketAddress* addr);
+/* Plain or signed writes with the node's user id, normal priority. */
+VRQCLNX_API int mnSWrite(PcfMessage* msg, MQNode* node, int is_signed, const uint32_t* signature);
+VRQCLNX_API int mnSWriteTo(PcfMessage* msg, MQNode* node, SocketAddress* addr, int is_signed,
+                           const uint32_t* signature);
+/* Writes with the message header's own UserId, which gets the node's user id when it is
+ * empty or begins with a blank; normal / high priority. */
+VRQCLNX_API int mnSWriteAltUser(PcfMessage* msg, MQNode* node, int is_signed, const uint32_t* signature);
+VRQCLNX_API int mnSWriteAltUserHigh(PcfMessage* msg, MQNode* node, int is_signed, const uint32_t* signature);
+/* Hands a finished wire image (a tracked Buffer record with its bytes, which the node then
+ * owns) to the socket: written at once, or queued. UDP nodes discard what the socket does
+ * not take at once (0 with 11). */
+VRQCLNX_API int mnWriteToNode(MQNode* node, SocketAddress* addr, Buffer* buffer, int high);
+/* Pushes queued output: 1 when all was written or the socket would block again; 0 when a
+ * write failed (that message is discarded). */
+VRQCLNX_API int mnFinishWrite(MQNode* node);
+/* 1 when output is queued. */
+VRQCLNX_API int mnIsPendingIO(MQNode* node);
+
+/* Waits on the null-terminated nodes up to seconds (negative: without limit); servers
+ * with a waiting connection go to accept_out, nodes with data to ready_out (both
+ * null-terminated; each must have room for every node plus the terminator). 1 when some
+ * node is ready; 0 with *error_out = errno or 9000 on time-out. */
+VRQCLNX_API int mnPost(MQNode** nodes, MQNode** accept_out, MQNode** ready_out, int seconds, int* error_out);
+VRQCLNX_API int mnPostEx(MQNode** nodes, MQNode** accept_out, MQNode** ready_out, int seconds,
+                         int* error_out, SocketPostData* post);
+VRQCLNX_API int mnPostExMSec(MQNode** nodes, MQNode** accept_out, MQNode** ready_out, int milliseconds,
+                             int* error_out, SocketPostData* post);
+/* As mnPost, and nodes with queued output or a pending connect that became writable go to
+ * writable_out (their ulOpen set to 1). */
+VRQCLNX_API int mnNPost(MQNode** nodes, MQNode** accept_out, MQNode** ready_out, MQNode** writable_out,
+                        int seconds, int* error_out);
+VRQCLNX_API int mnNPostEx(MQNode** nodes, MQNode** accept_out, MQNode** ready_out, MQNode** writable_out,
+                          int seconds, int* error_out, SocketPostData* post);
+VRQCLNX_API int mnNPostExMSec(MQNode** nodes, MQNode** accept_out, MQNode** ready_out,
+                              MQNode** writable_out, int milliseconds, int* error_out, SocketPostData* post);
+
+/* Socket send and receive buffer sizes; 1 only if both were set. */
+VRQCLNX_API int mnSetBufferSize(MQNode* node, int size);
+/* The node's / the default trace hook (the latter installed into nodes created later). 1. */
+VRQCLNX_API int mnSetTraceCallBack(MQNodeTraceHook hook, MQNode* node);
+VRQCLNX_API int mnGSetTraceCallBack(MQNodeTraceHook hook);
+/* Calls the node's trace hook, if it has one. */
+VRQCLNX_API void RunTraceMethod(const char* point, MQNode* node);
+/* lLastError = the socket's last error. */
+VRQCLNX_API void SetMQNodeError(MQNode* node);
+/* 1 for a null node or one without output queue, else the queue's readiness. */
+VRQCLNX_API int IsNodeQReady(MQNode* node);
+/* Applies ulQLimit to the output queue when both exist. */
+VRQCLNX_API void SetNodeQLimit(MQNode* node);
+/* 1 for a null node; 0 when lLastError is 0 or -1111; else 1 (11 included). */
+VRQCLNX_API int IsNodeFailed(MQNode* node);
+/* Keeps up to 48 characters of name as the process's application name. 1. */
+VRQCLNX_API int SetApplName(const char* name);
+/* The process's command name, blanks removed, upper-cased, at most 48 characters, into out
+ * (*length bytes, cleared); *length becomes its length. "UNKNOWN" with *length 0 when the
+ * name cannot be had. 1 (0 for null arguments). */
+VRQCLNX_API int GetApplName(char* out, int* length);
+
+/* ---- end of MQNODE ---- */
+
 #ifdef __cplusplus
 }
 #endif
