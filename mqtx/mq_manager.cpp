@@ -4,11 +4,19 @@
 // emptying the private queues, writing requests whose reply-to fields name the object's
 // own reply queue, reading replies, and the trace hooks.
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "mqtx_internal.h"
+
+// The record's layout is part of the interface (64-bit build).
+constexpr bool kLp64 = sizeof(void*) == 8;
+static_assert(!kLp64 || (sizeof(MQManagerOps) == 56 && sizeof(MQManager) == 192));
+static_assert(!kLp64 || (offsetof(MQManager, hConn) == 56 && offsetof(MQManager, lCommandLevel) == 64 &&
+                         offsetof(MQManager, pCmdQ) == 72 && offsetof(MQManager, pReplyCmdQ) == 104 &&
+                         offsetof(MQManager, Ops) == 112 && offsetof(MQManager, pTraceContext) == 184));
 
 using namespace vrq::mqtx;
 

@@ -2,11 +2,15 @@
 // qualifiers a site sets in "mqqual.ini", and GenerateQueName, which builds every queue
 // name the toolkit creates on a queue manager from them.
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "mqtx_internal.h"
+
+static_assert(sizeof(MQQual) == 67 && offsetof(MQQual, szHighLevel) == 49 &&
+              offsetof(MQQual, szMidLevel) == 58);
 
 using namespace vrq::mqtx;
 

@@ -3,10 +3,18 @@
 // putting (MQPUT or one-shot MQPUT1), getting with one growth of the buffer, getting the
 // descriptor only, clearing, and the trace hooks.
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 #include "mqtx_internal.h"
+
+// The record's layout is part of the interface (64-bit build).
+constexpr bool kLp64 = sizeof(void*) == 8;
+static_assert(!kLp64 || (sizeof(MQueueOps) == 48 && sizeof(MQueue) == 560));
+static_assert(!kLp64 || (offsetof(MQueue, hConn) == 56 && offsetof(MQueue, ObjDesc) == 64 &&
+                         offsetof(MQueue, lReason) == 488 && offsetof(MQueue, Ops) == 496 &&
+                         offsetof(MQueue, pTraceContext) == 552));
 
 using namespace vrq::mqtx;
 

@@ -2,12 +2,20 @@
 // closing it, and moving its scan position. The lookups over the loaded text are in
 // ini_lookup.cpp.
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "ini_files.h"
 #include "vrqapi.h"
+
+// The record's layout is part of the interface (64-bit build).
+constexpr bool kLp64 = sizeof(void*) == 8;
+static_assert(!kLp64 || sizeof(IniFile) == 1136);
+static_assert(!kLp64 || (offsetof(IniFile, lPos) == 12 && offsetof(IniFile, szKeyDelim) == 16 &&
+                         offsetof(IniFile, pText) == 88 && offsetof(IniFile, szPath) == 96 &&
+                         offsetof(IniFile, lOpenErrno) == 1128));
 
 namespace vrq::ini {
 

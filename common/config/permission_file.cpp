@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstddef>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,12 @@
 
 #include "ini_files.h"
 #include "vrqapi.h"
+
+// The record's layout is part of the interface (64-bit build).
+constexpr bool kLp64 = sizeof(void*) == 8;
+static_assert(!kLp64 || (sizeof(PermSection) == 16 && sizeof(PermFile) == 1248));
+static_assert(!kLp64 || (offsetof(PermFile, szPath) == 74 && offsetof(PermFile, szHeader) == 1098 &&
+                         offsetof(PermFile, Effective) == 1184 && offsetof(PermFile, Trust) == 1232));
 
 using namespace vrq::ini;
 
