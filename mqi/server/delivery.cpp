@@ -35,11 +35,10 @@ void QueueManager::ReplyIdentity(const MQMD& original, MQMD& reply) {
   }
 }
 
-void QueueManager::Arrived(Queue& q, Message& m) {
+void QueueManager::Arrived(const Message& m) {
   activity_ = true;
   if (m.md.MsgType != MQMT_REPORT && (m.md.Report & MQRO_COA))
     Report(m, MQFB_COA, MQRO_COA_WITH_DATA, MQRO_COA_WITH_FULL_DATA);
-  (void)q;
 }
 
 void QueueManager::Removed(const Message& m, bool by_get) {
@@ -102,7 +101,7 @@ void QueueManager::Deliver(MQMD md, std::span<const uint8_t> data, std::string_v
   if (md.Expiry > 0) m.expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
   auto pos = q->messages.begin();
   while (pos != q->messages.end() && pos->md.Priority >= m.md.Priority) ++pos;
-  Arrived(*q, *q->messages.insert(pos, std::move(m)));
+  Arrived(*q->messages.insert(pos, std::move(m)));
 }
 
 void QueueManager::DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG reason,

@@ -391,7 +391,7 @@ Outcome QueueManager::PutToQueue(Session& s, Queue& q, MQMD& md, const PutOption
   auto pos = q.messages.begin();
   while (pos != q.messages.end() && pos->md.Priority >= m.md.Priority) ++pos;
   auto it = q.messages.insert(pos, std::move(m));
-  if (!it->put_session) Arrived(q, *it);
+  if (!it->put_session) Arrived(*it);
   return outcome;
 }
 
@@ -529,7 +529,7 @@ void QueueManager::EndUnitOfWork(Session& s, bool commit) {
       if (it->put_session == s.id) {
         if (!commit) { it = q.messages.erase(it); continue; }
         it->put_session = 0;
-        Arrived(q, *it);
+        Arrived(*it);
       } else if (it->get_session == s.id) {
         if (commit) {
           Removed(*it, true);

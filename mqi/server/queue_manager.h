@@ -188,7 +188,7 @@ class QueueManager {
   Outcome SetContext(Session& s, MQMD& md, const PutOptions& pmo);
   void StampOrigin(Session& s, MQMD& md);
   void MakeMsgId(MQBYTE24& id);
-  void Arrived(Queue& q, Message& m);
+  void Arrived(const Message& m);
   void Removed(const Message& m, bool by_get);
   void Report(const Message& m, MQLONG feedback, MQLONG with_data_option, MQLONG full_data_option);
   void DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG reason, std::string_view queue,
