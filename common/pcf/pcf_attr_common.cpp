@@ -26,12 +26,12 @@ MESSAGE ViewOf(char* p, int32_t length) {
   return v;
 }
 
-// The parameter at p (avail bytes follow it) when it is sound, not a header type and
-// passes the attribute check: its Type and StrucLength.
-bool AcceptParameter(const char* p, int64_t avail, int32_t* type, int32_t* length) {
-  if (!IsStructureSound(p, avail)) return false;
+// The parameter at p, whose StrucLength is known to fit, when it is of a parameter type
+// (not a header or unknown type) and passes the attribute check: its Type and length.
+bool AcceptParameter(const char* p, int32_t* type, int32_t* length) {
   *type = LoadWord(p + kTypeAt);
   *length = LoadWord(p + kLengthAt);
+  if (FindLayout(*type) == nullptr) return false;
   MESSAGE view = ViewOf(const_cast<char*>(p), *length);
   return IsPcfAttrValid(&view) == 1;
 }
@@ -82,7 +82,7 @@ Subtree WalkSubtree(const char* p, int64_t avail) {
     if (left < 8 || LoadWord(p + offset + kLengthAt) > left) return {-1, true};
     int32_t type = 0;
     int32_t length = 0;
-    if (!AcceptParameter(p + offset, left, &type, &length)) return {-1, false};
+    if (!AcceptParameter(p + offset, &type, &length)) return {-1, false};
     if (type == MQCFT_GROUP) {
       const int32_t members = LoadWord(p + offset + kGroupCountAt);
       if (members < 0) return {-1, false};

@@ -37,10 +37,8 @@ constexpr int kCfhReasonAt = 28;
 // The local time of day as "hh:mm:ss".
 std::array<char, 9> TimeOfDay() {
   std::array<char, 9> text{};
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::strftime(text.data(), text.size(), "%H:%M:%S", &local);
+  const std::time_t now = std::time(nullptr);
+  if (const std::tm* local = std::localtime(&now)) std::strftime(text.data(), text.size(), "%H:%M:%S", local);
   return text;
 }
 
@@ -154,7 +152,7 @@ int64_t IndexParameter(PcfMessage* msg, int i, int64_t offset, int64_t lMsgLen) 
                 static_cast<int>(lMsgLen));
     return -1;
   }
-  if (!IsStructureSound(p, avail)) return -1;
+  if (FindLayout(LoadWord(p + kTypeAt)) == nullptr) return -1;  // a header or unknown type
   SetView(&msg->Attrs[i], p, static_cast<int32_t>(declared));
   if (IsPcfAttrValid(&msg->Attrs[i]) != 1) return -1;
   if (LoadWord(p + kTypeAt) != MQCFT_GROUP) return declared;

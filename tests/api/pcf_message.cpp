@@ -4,9 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdlib>
 
+#include "../../common/pcf/memory_hook.h"
 #include "pcf_test_util.h"
 #include "vrqtest.h"
+
+namespace {
+int g_fail_at = 0;  // the allocation (counted from 1) that fails; 0 for none
+}
+
+extern "C" void* vrq_alloc_hook(void* old, std::size_t size) {
+  if (g_fail_at > 0 && --g_fail_at == 0) return nullptr;
+  return old == nullptr ? std::malloc(size) : std::realloc(old, size == 0 ? 1 : size);
+}
 
 namespace {
 
@@ -211,6 +222,43 @@ TEST(PcfMessage, SerialiseAndDeserialise) {
   }
   EXPECT_EQ(cut, nullptr);
   EXPECT_EQ(SerializePcfMessage(msg.p, dir.file("no/such/dir").c_str()), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PcfMessage, AllocationFailuresLeaveThingsAsTheyWere) {
+  PcfMessage* noObject = nullptr;
+  PcfMessage* noBlock = nullptr;
+  {
+    vrqtest::CaptureStdout quiet;
+    g_fail_at = 1;  // the object
+    noObject = CreatePcfMessage(1, 1, 0);
+    g_fail_at = 2;  // its block: the object is released again (the leak checker watches)
+    noBlock = CreatePcfMessage(1, 1, 0);
+  }
+  EXPECT_EQ(noObject, nullptr);
+  EXPECT_EQ(noBlock, nullptr);
+
+  Msg msg(MQCMD_INQUIRE_Q, MQCFT_COMMAND, 0);
+  Attr big;
+  ASSERT_EQ(CreatePcfStrListAttr(&big.m, 1, 10, 48), 1);
+  const std::vector<uint8_t> before = msg.bytes();
+  g_fail_at = 1;
+  EXPECT_EQ(AppendAttr(msg.p, &big.m), 0);
+  EXPECT_EQ(msg.bytes(), before);
+
+  ASSERT_EQ(AppendAttr(msg.p, &big.m), 1);
+  ASSERT_EQ(RawToPcf(msg.p), 1);
+  Attr out;
+  ASSERT_EQ(CreatePcfIntAttr(&out.m, 1, 1), 1);
+  g_fail_at = 1;  // growing out for the 504-byte list
+  EXPECT_EQ(GetAttrByPos(1, &out.m, msg.p), 0);
+  g_fail_at = 1;
+  EXPECT_EQ(SetPcfStrListAttrValue(&big.m, 10, "X"), 0);
+  EXPECT_EQ(big.m.lMsgLength, 136 + 504);
+  g_fail_at = 0;
 }
 
 }  // namespace
