@@ -11,6 +11,9 @@
 
 #include "protocol.h"
 
+// The MQI entry points are the library's only exports.
+#define MQI_EXPORT extern "C" __attribute__((visibility("default")))
+
 namespace vrqsim::client {
 
 struct Connection {

@@ -19,8 +19,6 @@
 using namespace vrqsim;
 using namespace vrqsim::client;
 
-#define MQI_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace {
 
 thread_local MQHCONN t_hconn = MQHC_UNUSABLE_HCONN;

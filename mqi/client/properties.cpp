@@ -11,8 +11,6 @@
 
 #include "connection.h"
 
-#define MQI_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace vrqsim::client {
 
 namespace {
