@@ -259,6 +259,99 @@ VRQMQTX_API int IsInquiryPcf(MQLONG command);
 VRQMQTX_API void UpdateZOSPcfCmd(void);
 VRQMQTX_API void UpdateZOSPcfReply(void);
 
+/* ------------------------------------------------------- installation discovery ---- */
+/* What the local MQ installation holds, found without connecting: on Linux from mqs.ini in
+ * the configuration root (VXWMQ_MQS_HOME when set, else /var/mqm) and each queue manager's
+ * qm.ini. */
+
+#define MQPLATFORM_KIND        5
+#define VRQ_MAX_QMGR_NAMES     255
+#define VRQ_LOG_PATH_SIZE      260
+/* Room of every path output of this section; a longer result is refused (0). */
+#define VRQ_PL_PATH_SIZE       1024
+/* Kinds of GetErrorLogPath: one queue manager's directory, or the installation-wide one. */
+#define VRQ_ERRLOG_QMGR        1
+#define VRQ_ERRLOG_INSTALLATION 2
+/* Filters of GetErrorLogNames: every AMQ* file, the AMQ*.LOG files, the AMQ*.FDC files. */
+#define VRQ_ERRLOG_ALL         0
+#define VRQ_ERRLOG_LOGS        1
+#define VRQ_ERRLOG_FDC         2
+
+typedef struct MQPlatform MQPlatform;
+typedef int (*MQPlatformRead)(PcfMessage* message, MQPlatform* platform);
+
+/* The local installation as an object. Tag "MQPlatform". */
+struct MQPlatform {
+  int32_t        lKind;       /* always 5 */
+  char           szName[28];  /* the name given at creation, cut to 27 characters */
+  int32_t        lReserved;   /* 0 */
+  MQPlatformRead Read;        /* plRead */
+};
+
+/* Log settings of a queue manager (or the installation's defaults). */
+typedef struct MQLogInfo {
+  char    szLogPath[VRQ_LOG_PATH_SIZE];
+  int32_t lLogType;          /* 2 circular, 3 linear */
+  int32_t lPrimaryFiles;
+  int32_t lSecondaryFiles;
+  int32_t lFilePages;
+  int32_t lBufferPages;
+} MQLogInfo;
+
+/* A new platform record (null when memory is short); DeleteMQPlatform frees it (0 for null). */
+VRQMQTX_API MQPlatform* CreateMQPlatform(const char* name);
+VRQMQTX_API int DeleteMQPlatform(MQPlatform* platform);
+/* Append the names of the local queue managers to message: all of them, those matching
+ * mask (IsMaskMatch), or nothing at all (plReadByProject, which returns 0). */
+VRQMQTX_API int plRead(PcfMessage* message, MQPlatform* platform);
+VRQMQTX_API int plReadWithMask(PcfMessage* message, MQPlatform* platform, const char* mask);
+VRQMQTX_API int plReadByProject(PcfMessage* message, MQPlatform* platform, const char* project);
+
+#if !defined(_WIN32)
+/*
+ * Appends one string list MQCA_Q_MGR_NAME (48-character elements) with the queue managers
+ * of mqs.ini matching mask (each once, in file order), then the "QueueManager::*" values of
+ * "mqproxy.ini" from the configuration directory, at most VRQ_MAX_QMGR_NAMES in all, and
+ * re-indexes the message. Without mqs.ini it logs 0104W, sets CompCode 2 and Reason 2086
+ * in the message and returns 0.
+ */
+VRQMQTX_API int Get_QMgr_Names(PcfMessage* message, const char* mask);
+/* GetMQLogInfo and GetErrorLogPath read from MQ's ini files. */
+VRQMQTX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info);
+VRQMQTX_API int GetErrorLogPath_FromIni(int kind, const char* name, char* out);
+/* Re-entrant tokenizer: the next token of text (null: continue at *cursor), null at the end. */
+VRQMQTX_API char* pltfm_strtok_r(char* text, const char* separators, char** cursor);
+#endif
+
+/* The default queue manager's name into out, which is cleared for size bytes first; the
+ * name is cut to size - 1 characters so it stays terminated. 1 when found. */
+VRQMQTX_API int GetDefaultQmgr(char* out, int size);
+/* Appends two string lists for the queue managers of the group file "<group>.ini" (blanks
+ * removed from group) in the configuration directory: parameter 20011 with "DEFAULT" for
+ * each and MQCA_Q_MGR_NAME with the names; re-indexes the message. Logs 0108E when the file
+ * cannot be read. 1 when at least one name was found. */
+VRQMQTX_API int GetRemoteQMgrNames(PcfMessage* message, const char* group);
+/* Log settings of the named queue manager from its qm.ini, or with a null or empty name
+ * the LogDefaults of mqs.ini; info is cleared first. 1 when the file was read. */
+VRQMQTX_API int GetMQLogInfo(const char* name, MQLogInfo* info);
+/* The error-log directory (VRQ_PL_PATH_SIZE bytes) of the named queue manager (kind
+ * VRQ_ERRLOG_QMGR) or of the installation (any other kind). 1 on success. */
+VRQMQTX_API int GetErrorLogPath(int kind, const char* name, char* out);
+/* Sets names[i] (a string list, MQCFSL) and times[i] (an integer list, MQCFIL, seconds,
+ * 0 when unknown) for each file of directory that passes filter (VRQ_ERRLOG_*), i from 0
+ * in directory order; the lists grow as needed. 1 when the directory was opened. */
+VRQMQTX_API int GetErrorLogNames(const char* directory, int filter, MESSAGE* names,
+                                 MESSAGE* times);
+/* Path helpers: 1 for a relative path; the installation root into out (VRQ_PL_PATH_SIZE);
+ * path (VRQ_PL_PATH_SIZE bytes, resolved in place) made absolute against base by its
+ * leading ".." steps; path expressed relative to base in out (VRQ_PL_PATH_SIZE). */
+VRQMQTX_API int IsPathRelative(const char* path);
+VRQMQTX_API int GetBaseWMQPath(char* out);
+VRQMQTX_API int RelPathToAbs(char* path, const char* base);
+VRQMQTX_API int AbsPathToRel(const char* path, const char* base, char* out);
+/* Replaces every from character of text in place; returns text. */
+VRQMQTX_API char* CharSubstitute(char* text, char from, char to);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,53 @@
+// Internal interface of installation discovery: the few facts that differ between
+// platforms (where MQ's configuration lies, how a directory is listed, which paths are
+// relative), and the mqs.ini / qm.ini readers shared by the exported operations.
+#ifndef VRQ_MQTX_PLATFORM_INTERNAL_H
+#define VRQ_MQTX_PLATFORM_INTERNAL_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vrqmqtx.h"
+
+namespace vrq::platform {
+
+// ---- platform facts (platform_posix.cpp) ----
+
+// The directory holding mqs.ini.
+std::string ConfigRoot();
+// The default installation prefix used when mqs.ini cannot be read ("/var/mqm").
+const char* DefaultPrefix();
+struct DirEntry {
+  std::string name;
+  int64_t modified;  // seconds, 0 when it could not be read
+};
+// The entries of directory (which ends with a separator) in directory order; false when it
+// cannot be opened.
+bool ListDirectory(const std::string& directory, std::vector<DirEntry>* entries);
+bool IsRelative(const char* path);
+
+// ---- mqs.ini and qm.ini (platform_ini.cpp) ----
+
+// One "Name:" stanza of an MQ ini file with its key=value lines, values up to their
+// first blank.
+struct Stanza {
+  std::string_view name;
+  std::vector<std::pair<std::string_view, std::string_view>> values;
+  std::string_view Value(std::string_view key) const;
+};
+std::vector<Stanza> ParseStanzas(std::string_view text);
+
+// Joins name to path with one separator between them.
+std::string JoinPath(std::string path, std::string_view name);
+// The directory of the named queue manager: DataPath, else <Prefix>/qmgrs/<Directory>
+// from its mqs.ini stanza; without mqs.ini <default prefix>/qmgrs/<name with "!" for ".">.
+std::optional<std::string> QueueManagerDirectory(const char* name);
+// Copies text into out (room bytes) when it fits; false otherwise.
+bool CopyOut(std::string_view text, char* out, std::size_t room);
+
+}  // namespace vrq::platform
+
+#endif
