@@ -941,6 +941,59 @@ VRQAPI_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason);
 
 /* ==== MQI PRINTERS: PrintMQMD and the constant-name maps ==== */
 
+/* Field-by-field listings of MQI structures: a title line with the structure's size, then
+ * one line per field ("     [offset]  name - value", integers with their hexadecimal form
+ * or the name of their value, byte fields as hex rows), then the stream is flushed.
+ * Return 1, or 0 (nothing printed) when the structure or the stream is null. */
+VRQAPI_API int PrintMQOD(const MQOD* od, FILE* stream);
+VRQAPI_API int PrintMQMD(const MQMD* md, FILE* stream);
+/* PrintMQMD with the arguments the other way round. */
+VRQAPI_API int PrintMQMDFile(FILE* stream, const MQMD* md);
+VRQAPI_API int PrintPMO(const MQPMO* pmo, FILE* stream);
+VRQAPI_API int PrintGMO(const MQGMO* gmo, FILE* stream);
+/* The API-exit parameter (MQAXP) and context (MQAXC) records of cmqxc.h. */
+VRQAPI_API int PrintMQAxpInfo(FILE* stream, const MQAXP* axp);
+VRQAPI_API int PrintMQAxcInfo(FILE* stream, const MQAXC* axc);
+
+/* Room a value-name map needs in its out buffer. */
+#define VRQ_MQ_VALUE_NAME_SIZE 64
+
+/* Maps from an MQ constant value to its display name. Each writes the name into out
+ * (VRQ_MQ_VALUE_NAME_SIZE bytes) and returns out (null for a null out); a value without a
+ * name is written as its decimal number unless said otherwise. */
+/* 1 REQUEST, 2 REPLY, 4 REPORT, 8 DATAGRAM. */
+VRQAPI_API char* MsgType(MQLONG value, char* out);
+/* 0 NONE, otherwise the number. */
+VRQAPI_API char* Report(MQLONG value, char* out);
+/* The MQFB name without "MQFB_" and with blanks for underscores ("COA", "CHANNEL
+ * COMPLETED"); the IMS range bounds 301 and 399 and unnamed values give "RC <value>". */
+VRQAPI_API char* Feedback(MQLONG value, char* out);
+/* Application types: -1 UNKNOWN, 0 NO CONTEXT, 6 UNIX, 11 WINNT, 28 JAVA, ... */
+VRQAPI_API char* PutApplType(MQLONG value, char* out);
+/* The MQOT constant name; a value without one gives "UNKNOWN VALUE <value>". */
+VRQAPI_API char* MqObjTypeStr(MQLONG value, char* out);
+/* The MQPER constant name, else "UNKNOWN". */
+VRQAPI_API char* PersistanceType(MQLONG value, char* out);
+/* MQXT, MQXR, MQXCC and MQXR2 constant names of the exit records. */
+VRQAPI_API char* MapExitId(MQLONG value, char* out);
+VRQAPI_API char* MapExitReason(MQLONG value, char* out);
+VRQAPI_API char* MapExitResponse(MQLONG value, char* out);
+VRQAPI_API char* MapExitResponse2(MQLONG value, char* out);
+/* MQXACT_EXTERNAL or MQXACT_INTERNAL. */
+VRQAPI_API char* APICallerType(MQLONG value, char* out);
+/* The full MQFB constant name ("MQFB_COA", "MQFB_IMS_FIRST"). */
+VRQAPI_API char* MapFeedback(MQLONG value, char* out);
+/* The MQI call of an API-exit function identifier ("MQCONN", "MQPUT1", "MQCALLBACK"). */
+VRQAPI_API char* MapFunctionId(MQLONG value, char* out);
+/* Channel types: SENDER, SERVER, RECEIVER, REQUESTER, CLNTCONN, SVRCONN, CLUSRCVR, CLUSSDR. */
+VRQAPI_API char* MapChannelType(MQLONG value, char* out);
+/* The MQXE constant name of an exit environment. */
+VRQAPI_API char* MapEnvironment(MQLONG value, char* out);
+/* Constant texts: the MQMT name ("MQMT_UNKNOWN" when none) and the short object-type name
+ * ("QUEUE", "QMGR", ...; "UNKNOWN" when none). */
+VRQAPI_API const char* MapMsgType(MQLONG value);
+VRQAPI_API const char* MapObjType(MQLONG value);
+
 /* ---- end of MQI PRINTERS ---- */
 
 /* ==== PCF TO MQSC: vrqPcf2Mqsc ==== */
