@@ -214,6 +214,11 @@ TEST(Manager, FailurePathsAndTheirLogMessages) {
     EXPECT_EQ(log, "VRQ0103E qmOpen: Command Queue and/or Reply Queue not specified in pQMgr.\n");
     EXPECT_EQ(qmClose(m.get()), 1);  // no disconnect
     EXPECT_EQ(m->lReason, MQRC_NONE);
+    // A name longer than the field is cut, not overrun.
+    Manager longName(CreateDMQManager(std::string(80, 'Q').c_str(), nullptr, "PING", "PING"));
+    ASSERT_TRUE(longName);
+    EXPECT_EQ(std::string(longName->szName), std::string(48, 'Q'));
+    EXPECT_EQ(longName->hConn, -1);
     MESSAGE msg{};
     CreateMessage(&msg, 8);
     EXPECT_EQ(qmWrite(&msg, m.get()), 0);
