@@ -4,6 +4,7 @@
 #include <vrqapi.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,15 @@
 #include "pcf_attr_common.h"
 
 using namespace vrq::pcf;
+
+// The record crosses the API: its layout is fixed for both pointer sizes.
+static_assert(offsetof(PcfMessage, lKind) == 0);
+static_assert(offsetof(PcfMessage, Ext) == 4 && sizeof(MSHDRE) == 32);
+static_assert(offsetof(PcfMessage, pPcfHdr) == (sizeof(void*) == 8 ? 40 : 36));
+static_assert(offsetof(PcfMessage, Attrs) == offsetof(PcfMessage, pPcfHdr) + sizeof(void*));
+static_assert(offsetof(PcfMessage, PcfMsg) == offsetof(PcfMessage, Attrs) + PCF_INDEX_ENTRIES * sizeof(MESSAGE));
+static_assert(offsetof(PcfMessage, pNext) == offsetof(PcfMessage, PcfMsg) + sizeof(MESSAGE));
+static_assert(sizeof(PcfMessage) == offsetof(PcfMessage, pNext) + sizeof(void*));
 
 namespace {
 

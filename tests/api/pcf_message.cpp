@@ -27,14 +27,6 @@ using pcftest::Msg;
 constexpr int kVersionAt = 8;
 constexpr int kCountAt = 32;
 
-#if UINTPTR_MAX == UINT64_MAX
-static_assert(offsetof(PcfMessage, Ext) == 4);
-static_assert(offsetof(PcfMessage, pPcfHdr) == 40);
-static_assert(offsetof(PcfMessage, Attrs) == 48);
-static_assert(offsetof(PcfMessage, PcfMsg) == 48 + 150 * sizeof(MESSAGE));
-static_assert(offsetof(PcfMessage, pNext) == offsetof(PcfMessage, PcfMsg) + sizeof(MESSAGE));
-#endif
-
 TEST(PcfMessage, TypeMappings) {
   EXPECT_EQ(SetPcfType(MQCFT_XR_ITEM), MQCFT_RESPONSE);
   EXPECT_EQ(SetPcfType(MQCFT_XR_MSG), MQCFT_RESPONSE);
