@@ -917,7 +917,8 @@ VRQAPI_API MQSCKEY** GetCmdTbl(void);
 VRQAPI_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key);
 
 /* In a rule table, the first row's entry whose id equals the integer key (mode 1), or
- * (mode 2) whose keyword equals the text key or whose value table holds that name. */
+ * (mode 2) whose keyword equals the text key or, for an entry without keyword (its values
+ * stand alone in MQSC), whose value table holds that name. */
 VRQAPI_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key);
 
 /* Keeps a value in the entry by its type (see the keyword entry) and marks nothing: types 0

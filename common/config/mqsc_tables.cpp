@@ -80,7 +80,9 @@ VRQAPI_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key) {
     if (mode == kModeId && e->lId == *static_cast<const int32_t*>(key)) return e;
     if (mode == kModeKeyword) {
       const char* text = static_cast<const char*>(key);
-      if (std::strcmp(e->pszKeyword, text) == 0 || HasValueName(e, text)) return e;
+      // Value names stand for their entry only where MQSC writes the value alone; otherwise
+      // a keyword such as XMITQ would be taken for the USAGE value XMITQ.
+      if (std::strcmp(e->pszKeyword, text) == 0 || (e->pszKeyword[0] == '\0' && HasValueName(e, text))) return e;
     }
   }
   return nullptr;

@@ -72,6 +72,13 @@ TEST(MqscResponseToPcf, NamedSpecialValuesAndBareValueKeywords) {
   EXPECT_EQ(v, -1);
   DeletePcfMessage(pcf);
 
+  // XMITQ is a keyword here even though USAGE, earlier in the table, has a value of that name.
+  pcf = ToPcf(MQCMD_INQUIRE_Q, "CSQM201I QUEUE(R) USAGE(XMITQ) XMITQ(XQ)", &r);
+  EXPECT_EQ(StrParam(pcf, MQCA_XMIT_Q_NAME), "XQ");
+  EXPECT_TRUE(IntParam(pcf, MQIA_USAGE, &v));
+  EXPECT_EQ(v, MQUS_TRANSMISSION);
+  DeletePcfMessage(pcf);
+
   pcf = ToPcf(MQCMD_INQUIRE_Q, "CSQM201I QUEUE(Q) NOSHARE HARDENBO DEFPSIST(YES) DEFSOPT(BOGUS)", &r);
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(IntParam(pcf, MQIA_SHAREABILITY, &v));
