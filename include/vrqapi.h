@@ -415,7 +415,9 @@ VRQAPI_API int SizePcfByteStrListAttr(MESSAGE* attr, int count);
 
 /*
  * MQCFBF (15): a byte-string filter (operator, bytes). The getter takes the room in
- * *length, returns the count copied there and the operator in *op.
+ * *length, returns the count copied there and the operator in *op. IsPcfAttrValid has
+ * no rule for this type, so these functions accept a record whose StrucLength is its
+ * whole data length and holds the declared bytes; RawToPcf refuses the type.
  */
 VRQAPI_API int CreatePcfByteStrFltrAttr(MESSAGE* attr, int parameter, const void* bytes, int length, int op);
 VRQAPI_API int IsPcfByteStrFltrAttr(MESSAGE* attr);
