@@ -21,6 +21,8 @@ constexpr const char* kUnknownType =
     "AlienPcfBufferToNative: UNKNOWN PCF Type %d at Offset %d (MsgLen: %d)\n";
 constexpr const char* kDoesNotFit =
     "AlienPcfBufferToNative: PCF Type %d at Offset %d does not fit (StrucLength %d, MsgLen: %d)\n";
+constexpr const char* kTooShort =
+    "AlienPcfBufferToNative: %d bytes at Offset %d too short for a PCF structure (MsgLen: %d)\n";
 constexpr const char* kTooDeep =
     "AlienPcfBufferToNative: embedded PCF nested too deep, left unconverted\n";
 
@@ -206,7 +208,7 @@ int64_t ConvertBuffer(unsigned char* bytes, int length, const Walk& walk) {
   while (position < length && expected != 0) {
     unsigned char* s = bytes + position;
     if (length - position < 8) {
-      std::printf(kDoesNotFit, 0, position, length - position, length);
+      std::printf(kTooShort, length - position, position, length);
       break;
     }
     if (walk.swap) {

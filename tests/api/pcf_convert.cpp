@@ -177,7 +177,7 @@ TEST(PcfConvert, StructureThatDoesNotFitEndsTheWalk) {
   w.Word(3);
   vrqtest::CaptureStdout out;
   AlienPcfBufferToNative(w.bytes().data(), 0, 0, 1, w.size());
-  EXPECT_EQ(out.text(), "AlienPcfBufferToNative: PCF Type 0 at Offset 36 does not fit (StrucLength 4, MsgLen: 40)\n");
+  EXPECT_EQ(out.text(), "AlienPcfBufferToNative: 4 bytes at Offset 36 too short for a PCF structure (MsgLen: 40)\n");
 }
 
 TEST(PcfConvert, DeeplyNestedEmbeddedPcfIsBounded) {
