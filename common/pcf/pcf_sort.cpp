@@ -11,6 +11,14 @@
 #include <cstdint>
 #include <cstring>
 
+// AuthRecLists crosses the interface: four pointers, then the 49-character name.
+static_assert(offsetof(AuthRecLists, pKey1) == 0);
+static_assert(offsetof(AuthRecLists, pName1) == sizeof(void*));
+static_assert(offsetof(AuthRecLists, pName2) == 2 * sizeof(void*));
+static_assert(offsetof(AuthRecLists, pKey2) == 3 * sizeof(void*));
+static_assert(offsetof(AuthRecLists, szSelf) == 4 * sizeof(void*));
+static_assert(sizeof(AuthRecLists) == (4 * sizeof(void*) + 49 + alignof(void*) - 1) / alignof(void*) * alignof(void*));
+
 namespace {
 
 constexpr unsigned kMaxElementSize = 257;  // the size of ArrayHeapSort's work record
