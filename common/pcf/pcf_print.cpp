@@ -318,8 +318,11 @@ int TypeAfter(const PcfMessage* msg, int position) {
   const MESSAGE& entry = msg->Attrs[position];
   if (entry.pData == nullptr || entry.lMsgLength < 0) return 0;
   const int held = std::min(pcf.lMsgLength, pcf.lMaxLength) - MDHDR_LENGTH;
-  const ptrdiff_t next = entry.pData - pcf.pData + entry.lMsgLength;
-  if (entry.pData < pcf.pData || next + 4 > held) return 0;
+  const auto start = reinterpret_cast<uintptr_t>(pcf.pData);
+  const auto at = reinterpret_cast<uintptr_t>(entry.pData);
+  if (pcf.pData == nullptr || held < 4 || at < start || at - start > static_cast<uintptr_t>(held)) return 0;
+  const int64_t next = static_cast<int64_t>(at - start) + entry.lMsgLength;
+  if (next + 4 > held) return 0;
   int32_t type;
   std::memcpy(&type, pcf.pData + next, sizeof type);
   return type;
