@@ -1,9 +1,13 @@
 // The node queue: a singly linked FIFO of item pointers with a count, a readiness limit
 // and a read cursor. Queue records and links come from the tracked allocator; items
 // belong to the caller except in Qfree.
+#include <cstddef>
 #include <cstdio>
 
 #include "vrqclnx.h"
+
+static_assert(sizeof(void*) != 8 || sizeof(NodeQLink) == 16, "a link is two pointers");
+static_assert(sizeof(void*) != 8 || (offsetof(NodeQueue, lCount) == 24 && sizeof(NodeQueue) == 32));
 
 namespace {
 

@@ -1,17 +1,21 @@
 // The multi-waits: select over the sockets of a SocketPostData, sorting them into
 // read-ready, writable and exception lists. Descriptors that do not fit the descriptor
 // sets are refused before anything is written into a set.
-#include <cerrno>
+#include <cstddef>
 
 #include "socket_sys.h"
 
 static_assert(FD_SETSIZE >= VRQ_SOCK_SET_SIZE, "the descriptor sets hold VRQ_SOCK_SET_SIZE descriptors");
+static_assert(sizeof(void*) != 8 || (offsetof(SocketPostData, ppInput) == 8 &&
+                                     offsetof(SocketPostData, pReadSet) == 40 &&
+                                     sizeof(SocketPostData) == 64));
 
 namespace {
 
 using namespace vrq::net;
 
 constexpr const char* kSetTag = "SocketPostData";
+constexpr const char* kWritePoint = "NPostSocket:Write";
 
 fd_set* ReadSet(const SocketPostData* post) { return static_cast<fd_set*>(post->pReadSet); }
 fd_set* WriteSet(const SocketPostData* post) { return static_cast<fd_set*>(post->pWriteSet); }
@@ -26,7 +30,8 @@ uint32_t ListLength(const SocketPostData* post, SocketRecord* const* list) {
 }
 
 bool InSet(const fd_set* set, const SocketRecord* rec) {
-  return set != nullptr && rec->iSocket >= 0 && FD_ISSET(rec->iSocket, set);
+  return set != nullptr && rec->iSocket >= 0 && rec->iSocket < VRQ_SOCK_SET_SIZE &&
+         FD_ISSET(rec->iSocket, set);
 }
 
 // Adds a descriptor to a set when both exist; false when it does not fit the set.
@@ -112,7 +117,7 @@ uint32_t KeepWritable(SocketPostData* post) {
     if (!InSet(WriteSet(post), rec)) continue;
     rec->lConnected = 1;
     post->ppWrite[kept++] = rec;
-    RunSocketTrace("NPostSocket:Write", rec);
+    RunSocketTrace(kWritePoint, rec);
   }
   return kept;
 }
@@ -138,7 +143,7 @@ void Sort(SocketPostData* post, bool with_writes) {
     } else if (writes && rec->lConnected == 0 && InSet(WriteSet(post), rec)) {
       rec->lConnected = 1;
       Append(post, post->ppWrite, &written, rec);
-      RunSocketTrace("NPostSocket:Write", rec);
+      RunSocketTrace(kWritePoint, rec);
     }
   }
   Terminate(post->ppReady, ready);

@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <string>
 #include <string_view>
 
 #include "socket_sys.h"
@@ -17,6 +17,7 @@
 static_assert(sizeof(utsname) == sizeof(SysInfo), "SysInfo mirrors the uname record");
 static_assert(offsetof(SysInfo, szNodeName) == offsetof(utsname, nodename));
 static_assert(offsetof(SysInfo, szMachine) == offsetof(utsname, machine));
+static_assert(sizeof(SysInfo) == 390 && offsetof(SysInfo, szDomainName) == 325);
 
 namespace {
 
@@ -26,6 +27,7 @@ constexpr const char* kNotActiveLine =
     "SOCKSIN: bTcpipNotActive() = %s; gethostname() RC(%d) errno(%d) nodename(%s)\n";
 constexpr std::string_view kLabelSeparator = "::";
 constexpr std::size_t kVersionPartCut = 48;
+constexpr const char* kVersionPart = "V%.*s.R%.*s";
 
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
@@ -86,11 +88,12 @@ VRQCLNX_API int GetSysLabel(const SysInfo* info, char* out, int out_size, int wi
   if (info == nullptr || out == nullptr || out_size <= 0) return 0;
   using vrq::net::FieldText;
   AppendLabelPart(out, out_size, Trim(FieldText(info->szSysName)));
-  std::string version = "V";
-  version += Trim(Cut(FieldText(info->szVersion), kVersionPartCut));
-  version += ".R";
-  version += Trim(Cut(FieldText(info->szRelease), kVersionPartCut));
-  AppendLabelPart(out, out_size, version);
+  const std::string_view version = Trim(Cut(FieldText(info->szVersion), kVersionPartCut));
+  const std::string_view release = Trim(Cut(FieldText(info->szRelease), kVersionPartCut));
+  char part[2 * kVersionPartCut + 8];
+  const int n = std::snprintf(part, sizeof part, kVersionPart, static_cast<int>(version.size()),
+                              version.data(), static_cast<int>(release.size()), release.data());
+  AppendLabelPart(out, out_size, std::string_view(part, n > 0 ? static_cast<std::size_t>(n) : 0));
   if (with_machine) AppendLabelPart(out, out_size, Trim(FieldText(info->szMachine)));
   return 1;
 }
@@ -98,7 +101,7 @@ VRQCLNX_API int GetSysLabel(const SysInfo* info, char* out, int out_size, int wi
 VRQCLNX_API int GetProcessorCount(void) {
   if (const char* value = std::getenv(kCpuCountVariable)) {
     const long count = std::strtol(value, nullptr, 10);
-    return count < 1 ? 1 : (count > 65536 ? 65536 : static_cast<int>(count));
+    return count < 1 ? 1 : static_cast<int>(count > INT_MAX ? INT_MAX : count);
   }
   const long online = sysconf(_SC_NPROCESSORS_ONLN);
   return online < 1 ? 1 : static_cast<int>(online);
