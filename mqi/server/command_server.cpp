@@ -90,16 +90,16 @@ constexpr std::pair<MQLONG, size_t> kQueueChars[] = {
     {MQCA_Q_DESC, 64}, {MQCA_TRIGGER_DATA, 64}, {MQCA_PROCESS_NAME, 48}, {MQCA_INITIATION_Q_NAME, 48},
     {MQCA_BACKOUT_REQ_Q_NAME, 48}, {MQCA_CREATION_DATE, 12}, {MQCA_CREATION_TIME, 8}};
 
-bool ParamError(const PcfParam& p, MQLONG& reason) {
-  switch (p.type) {
-    case MQCFT_INTEGER: reason = MQRCCF_CFIN_PARM_ID_ERROR; break;
-    case MQCFT_STRING: reason = MQRCCF_CFST_PARM_ID_ERROR; break;
-    case MQCFT_INTEGER_LIST: reason = MQRCCF_CFIL_PARM_ID_ERROR; break;
-    case MQCFT_STRING_LIST: reason = MQRCCF_CFSL_PARM_ID_ERROR; break;
-    case MQCFT_BYTE_STRING: reason = MQRCCF_CFBS_PARM_ID_ERROR; break;
-    default: reason = MQRCCF_STRUCTURE_TYPE_ERROR; break;
+// The reason for a parameter that the command does not take, by its structure type.
+MQLONG ParamIdError(MQLONG type) {
+  switch (type) {
+    case MQCFT_INTEGER: return MQRCCF_CFIN_PARM_ID_ERROR;
+    case MQCFT_STRING: return MQRCCF_CFST_PARM_ID_ERROR;
+    case MQCFT_INTEGER_LIST: return MQRCCF_CFIL_PARM_ID_ERROR;
+    case MQCFT_STRING_LIST: return MQRCCF_CFSL_PARM_ID_ERROR;
+    case MQCFT_BYTE_STRING: return MQRCCF_CFBS_PARM_ID_ERROR;
+    default: return MQRCCF_STRUCTURE_TYPE_ERROR;
   }
-  return true;
 }
 
 bool TakesQueueAttrs(MQLONG command) { return command == MQCMD_CREATE_Q || command == MQCMD_CHANGE_Q; }
@@ -208,8 +208,7 @@ std::vector<std::vector<uint8_t>> CommandServer::Execute(const PcfCommand& cmd) 
   // Every parameter must be one the command takes, of the right type, given once.
   for (size_t i = 0; i < cmd.params.size(); ++i) {
     const PcfParam& p = cmd.params[i];
-    MQLONG reason = MQRC_NONE;
-    if (ExpectedType(command, p.id) != p.type && ParamError(p, reason)) return {Error(command, reason, p.id)};
+    if (ExpectedType(command, p.id) != p.type) return {Error(command, ParamIdError(p.type), p.id)};
     for (size_t j = 0; j < i; ++j)
       if (cmd.params[j].id == p.id)
         return {Error(command, p.type == MQCFT_STRING ? MQRCCF_CFST_DUPLICATE_PARM : MQRCCF_CFIN_DUPLICATE_PARM, p.id)};

@@ -20,6 +20,7 @@
 
 #include "command_server.h"
 #include "definitions.h"
+#include "installation.h"
 #include "protocol.h"
 #include "qm_dir.h"
 #include "server.h"
@@ -124,6 +125,7 @@ int Create(const std::vector<std::string>& args) {
   if (!fs::create_directory(QmDir(qm), ec)) return Fail("cannot create " + QmDir(qm));
   std::ofstream(DefinitionsPath(qm), std::ios::binary) << defs;
   if (make_default || !DefaultQmName()) std::ofstream(DefaultQmPath()) << qm << "\n";
+  if (!RegisterInInstallation(qm, make_default, error)) return Fail(error);
   std::printf("queue manager %s created\n", qm.c_str());
   return 0;
 }

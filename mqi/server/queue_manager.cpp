@@ -705,7 +705,6 @@ Outcome QueueManager::SetAttrs(Session& s, MQHOBJ hobj, std::span<const MQLONG> 
       next_char += 64;
       continue;
     }
-    if (!IsIntSelector(sel) && !CharAttrLength(sel)) return Outcome::Fail(MQRC_SELECTOR_ERROR);
     if (!IsIntSelector(sel)) return Outcome::Fail(MQRC_SELECTOR_ERROR);
     if (next_int >= ints.size()) return Outcome::Fail(MQRC_INT_ATTR_COUNT_ERROR);
     const MQLONG v = ints[next_int++];
