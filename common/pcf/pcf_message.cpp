@@ -122,7 +122,7 @@ std::optional<Bytes> IndexedView(PcfMessage* msg, int position) {
   if (m.pData == nullptr || data < kCfhLength || position < 0 || position >= PCF_INDEX_ENTRIES) return std::nullopt;
   if (position > LoadWord(m.pData + kCfhCountAt)) return std::nullopt;
   const MESSAGE& entry = msg->Attrs[position];
-  if (entry.pData == nullptr || entry.lMsgLength < 8) return std::nullopt;
+  if (entry.pData == nullptr || entry.lMsgLength < 8 || entry.lMsgLength > data) return std::nullopt;
   const auto start = reinterpret_cast<uintptr_t>(m.pData);
   const auto at = reinterpret_cast<uintptr_t>(entry.pData);
   if (at < start || at - start > static_cast<uintptr_t>(data - entry.lMsgLength)) return std::nullopt;

@@ -149,6 +149,22 @@ TEST(PcfIndex, FailedIndexLeavesNoStaleEntries) {
   EXPECT_EQ(GetAttrByID(8, &out.m, msg.p), 0);
 }
 
+TEST(PcfIndex, ViewsOutsideTheDataAreRefused) {
+  Msg msg(pcftest::MessageFromBytes(Header(1, 1, 1).add(IntParam(7, 1).b).b));
+  ASSERT_EQ(RawToPcf(msg.p), 1);
+  Attr out;
+  // A caller that shortens the data or damages an entry gets a refusal, not a read
+  // past the bytes.
+  msg->Attrs[1].lMsgLength = 4096;
+  EXPECT_EQ(GetAttrByPos(1, &out.m, msg.p), 0);
+  msg->Attrs[1].lMsgLength = 16;
+  msg->PcfMsg.lMsgLength -= 8;
+  EXPECT_EQ(GetAttrByPos(1, &out.m, msg.p), 0);
+  EXPECT_EQ(GetAttrByID(7, &out.m, msg.p), 0);
+  msg->PcfMsg.lMsgLength += 8;
+  EXPECT_EQ(GetAttrByID(7, &out.m, msg.p), 1);
+}
+
 TEST(PcfIndex, HostileGroupRecordsForGroupGetters) {
   // A group record whose count or members lie: getters stop at the record's end.
   Attr group;
