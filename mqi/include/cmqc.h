@@ -13,10 +13,11 @@
 extern "C" {
 #endif
 
+/* The recorded offsets and sizes are those of 64-bit builds; 32-bit builds skip them. */
 #if defined(__cplusplus)
-#define MQ_STATIC_ASSERT_(c, m) static_assert(c, m)
+#define MQ_STATIC_ASSERT_(c, m) static_assert(sizeof(void *) == 4 || (c), m)
 #else
-#define MQ_STATIC_ASSERT_(c, m) _Static_assert(c, m)
+#define MQ_STATIC_ASSERT_(c, m) _Static_assert(sizeof(void *) == 4 || (c), m)
 #endif
 
 #define MQENTRY

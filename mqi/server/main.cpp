@@ -249,6 +249,8 @@ int Fault(const std::vector<std::string>& args) {
   std::string command = args[1];
   for (size_t i = 2; i < args.size(); ++i) command += " " + args[i];
   if (args[1] == "crash") {
+    // The process ends without answering, so success is judged by its socket going away.
+    if (!Running(args[0])) return Fail("queue manager " + args[0] + " is not running");
     std::string ignored;
     AdminRequest(args[0], command, ignored);
     std::printf("queue manager %s crashed\n", args[0].c_str());
