@@ -242,8 +242,13 @@ def main():
             text.append('#include "cmqc.h"\n')
         text.append("#ifdef __cplusplus\nextern \"C\" {\n#endif\n")
         if h == "cmqc.h":
-            text.append("#if defined(__cplusplus)\n#define MQ_STATIC_ASSERT_(c, m) static_assert(c, m)\n"
-                        "#else\n#define MQ_STATIC_ASSERT_(c, m) _Static_assert(c, m)\n#endif\n")
+            text.append("/* The recorded offsets and sizes are those of 64-bit builds; 32-bit builds"
+                        " skip them. */\n"
+                        "#if defined(__cplusplus)\n"
+                        "#define MQ_STATIC_ASSERT_(c, m) static_assert(sizeof(void *) == 4 || (c), m)\n"
+                        "#else\n"
+                        "#define MQ_STATIC_ASSERT_(c, m) _Static_assert(sizeof(void *) == 4 || (c), m)\n"
+                        "#endif\n")
             text.append("#define MQENTRY\n#define MQPOINTER *\n")
             for name, c in TYPE_ALIASES:
                 text.append(f"typedef {c} {name};")
