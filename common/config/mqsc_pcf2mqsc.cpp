@@ -488,8 +488,11 @@ VRQAPI_API int IsAlterDateRecent2(time_t discoveryStart, PcfMessage* response, c
           static_cast<void*>(response), static_cast<int>(discoveryStart), static_cast<const void*>(qmgr), name);
     return 1;
   }
-  struct tm local {};
-  localtime_r(&discoveryStart, &local);
+  // The library runs single-threaded, so the C library's shared time buffers are safe and
+  // the same calls serve both platforms.
+  const struct tm* converted = std::localtime(&discoveryStart);
+  if (converted == nullptr) return 1;
+  struct tm local = *converted;
   char startDate[48], startTime[48];
   std::snprintf(startDate, sizeof startDate, "%4d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
   std::snprintf(startTime, sizeof startTime, "%02d.%02d.%02d", local.tm_hour, local.tm_min, local.tm_sec);
@@ -513,8 +516,8 @@ VRQAPI_API int IsAlterDateRecent2(time_t discoveryStart, PcfMessage* response, c
       }
       MQLONG command = response->pPcfHdr != nullptr ? response->pPcfHdr->Command : 0;
       time_t now = std::time(nullptr);
-      char today[32];
-      ctime_r(&now, today);
+      const char* today = std::ctime(&now);
+      if (today == nullptr) today = "";
       std::printf(
           "%sDBG...IsAlterDateRecent: \n\tQMGR<%s>  Reply to Command <%d>=<%s>\n\tObjType <%s>: ObjName <%s>, "
           "return <%s> \n\tObjAltDate     <%s>, ObjAltTime     <%s> \n\tLastDiscovDate <%s>, LastDiscovTime <%s> "
