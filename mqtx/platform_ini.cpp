@@ -249,7 +249,11 @@ VRQMQTX_API int Get_QMgr_Names(PcfMessage* message, const char* mask) {
   }
 }
 
-VRQMQTX_API int GetDefaultQmgr(char* out, int size) {
+}  // extern "C"
+
+namespace vrq::platform {
+
+int DefaultQmgrFromIni(char* out, int size) {
   if (out == nullptr || size <= 0) return 0;
   std::memset(out, 0, static_cast<std::size_t>(size));
   try {
@@ -269,7 +273,7 @@ VRQMQTX_API int GetDefaultQmgr(char* out, int size) {
   }
 }
 
-VRQMQTX_API int GetRemoteQMgrNames(PcfMessage* message, const char* group) {
+int RemoteQMgrNamesFromIni(PcfMessage* message, const char* group) {
   if (message == nullptr || group == nullptr) return 0;
   try {
     std::string file(group);
@@ -299,6 +303,10 @@ VRQMQTX_API int GetRemoteQMgrNames(PcfMessage* message, const char* group) {
     return 0;
   }
 }
+
+}  // namespace vrq::platform
+
+extern "C" {
 
 VRQMQTX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info) {
   if (info == nullptr) return 0;

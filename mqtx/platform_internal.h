@@ -45,6 +45,10 @@ std::string JoinPath(std::string path, std::string_view name);
 // The directory of the named queue manager: DataPath, else <Prefix>/qmgrs/<Directory>
 // from its mqs.ini stanza; without mqs.ini <default prefix>/qmgrs/<name with "!" for ".">.
 std::optional<std::string> QueueManagerDirectory(const char* name);
+// The default queue manager from mqs.ini and the remote queue managers of a group file
+// (the Linux answers of GetDefaultQmgr and GetRemoteQMgrNames).
+int DefaultQmgrFromIni(char* out, int size);
+int RemoteQMgrNamesFromIni(PcfMessage* message, const char* group);
 // Copies text into out (room bytes) when it fits; false otherwise.
 bool CopyOut(std::string_view text, char* out, std::size_t room);
 

@@ -55,6 +55,12 @@ VRQMQTX_API int GetBaseWMQPath(char* out) {
   return 1;
 }
 
+VRQMQTX_API int GetDefaultQmgr(char* out, int size) { return DefaultQmgrFromIni(out, size); }
+
+VRQMQTX_API int GetRemoteQMgrNames(PcfMessage* message, const char* group) {
+  return RemoteQMgrNamesFromIni(message, group);
+}
+
 VRQMQTX_API int GetMQLogInfo(const char* name, MQLogInfo* info) {
   return GetMQLogInfo_FromIni(name, info);
 }
