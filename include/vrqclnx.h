@@ -476,8 +476,8 @@ VRQCLNX_API int IsNodeFailed(MQNode* node);
 VRQCLNX_API int SetApplName(const char* name);
 /* The process's command name, blanks removed, upper-cased, at most 48 characters, into out
  * (*length bytes, cleared; not terminated when the name fills them); *length becomes its
- * length. "UNKNOWN" with *length 0 when the
- * name cannot be had. 1 (0 for null arguments). */
+ * length. "UNKNOWN" with *length 0 when the name cannot be had. Found without a shell or
+ * temporary file. 1 (0 for null arguments). */
 VRQCLNX_API int GetApplName(char* out, int* length);
 
 /* ---- end of MQNODE ---- */
