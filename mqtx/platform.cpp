@@ -1,6 +1,6 @@
 // Installation discovery: the MQPlatform record and its read operations, the error-log
 // file listing with its name filter, and the platform-neutral helpers (relative and
-// absolute paths, character substitution, the re-entrant tokenizer).
+// absolute paths, character substitution).
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -177,21 +177,6 @@ VRQMQTX_API char* CharSubstitute(char* text, char from, char to) {
   for (char* p = text; *p != '\0'; ++p)
     if (*p == from) *p = to;
   return text;
-}
-
-VRQMQTX_API char* pltfm_strtok_r(char* text, const char* separators, char** cursor) {
-  if (separators == nullptr || cursor == nullptr) return nullptr;
-  char* p = text != nullptr ? text : *cursor;
-  if (p == nullptr) return nullptr;
-  p += std::strspn(p, separators);
-  if (*p == '\0') {
-    *cursor = p;
-    return nullptr;
-  }
-  char* end = p + std::strcspn(p, separators);
-  if (*end != '\0') *end++ = '\0';
-  *cursor = end;
-  return p;
 }
 
 }  // extern "C"

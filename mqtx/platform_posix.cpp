@@ -1,6 +1,7 @@
 // Installation discovery, Linux side: the configuration root from VXWMQ_MQS_HOME (else
 // /var/mqm), directory listings with modification times, absolute paths beginning with
-// "/", and the exported operations that Windows answers from the registry instead.
+// "/", the exported operations that Windows answers from the registry instead, and the
+// re-entrant tokenizer exported by this build only.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -67,6 +68,21 @@ VRQMQTX_API int GetMQLogInfo(const char* name, MQLogInfo* info) {
 
 VRQMQTX_API int GetErrorLogPath(int kind, const char* name, char* out) {
   return GetErrorLogPath_FromIni(kind, name, out);
+}
+
+VRQMQTX_API char* pltfm_strtok_r(char* text, const char* separators, char** cursor) {
+  if (separators == nullptr || cursor == nullptr) return nullptr;
+  char* p = text != nullptr ? text : *cursor;
+  if (p == nullptr) return nullptr;
+  p += std::strspn(p, separators);
+  if (*p == '\0') {
+    *cursor = p;
+    return nullptr;
+  }
+  char* end = p + std::strcspn(p, separators);
+  if (*end != '\0') *end++ = '\0';
+  *cursor = end;
+  return p;
 }
 
 }  // extern "C"

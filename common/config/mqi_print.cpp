@@ -198,7 +198,9 @@ constexpr Layout kAxp{"\nMQAXP  (size: %d) ->\n", 256, kAxpFields};
 constexpr Layout kAxc{"\nMQAXC  (size: %d) ->\n", 392, kAxcFields};
 
 // Offsets the listings show, as the MQ headers lay the records out.
-static_assert(offsetof(MQOD, ResolvedQName) == 248 && offsetof(MQOD, ResolvedQMgrName) == 296);
+// MQOD holds pointers before ResolvedQName, so its offsets are those of 64-bit builds.
+static_assert(sizeof(void*) != 8 ||
+              (offsetof(MQOD, ResolvedQName) == 248 && offsetof(MQOD, ResolvedQMgrName) == 296));
 static_assert(offsetof(MQMD, PutApplType) == 272 && offsetof(MQMD, ApplOriginData) == 320);
 static_assert(offsetof(MQPMO, Context) == 16 && offsetof(MQPMO, ResolvedQMgrName) == 80);
 static_assert(offsetof(MQGMO, ResolvedQName) == 24 && offsetof(MQGMO, ReturnedLength) == 96);
