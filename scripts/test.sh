@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The whole test run, as CI does it:
 #   1. install what is missing (Debian packages, only when absent);
-#   2. build with g++, warnings as errors, and run every test with CTest;
+#   2. build with g++, warnings as errors, and run every test with CTest; then install that
+#      build into a temporary prefix and check it as an outside program uses it
+#      (scripts/check-install.sh: layout, export lists, example, manual pages);
 #   3. build with clang++ under AddressSanitizer and UndefinedBehaviorSanitizer (fuzz targets
 #      included) and run every test again;
 #   4. run each fuzz target for a bounded time over its kept corpus.
@@ -46,6 +48,13 @@ build_and_test() {  # name, build dir, cmake args...
 
 build_and_test "g++" build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DVRQ_WERROR=ON
+gcc_ok=$?
+
+# --- 2b. install, outside example, manual pages, export lists ------------------------------
+if [ "$gcc_ok" -eq 0 ]; then
+  step "install check"
+  "$root/scripts/check-install.sh" build/gcc || failed+=("install check")
+fi
 
 # --- 3. clang++ with sanitizers ------------------------------------------------------------
 if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then

@@ -1,0 +1,137 @@
+# Install rules and the package files that let outside programs use the toolkit: the five
+# shared libraries with their public headers, the two programs, the manual pages, a CMake
+# package (find_package(vrq) gives vrq::vrqapi, vrq::vrqmqtx, ...) and one pkg-config file
+# per library. In stand-in mode the MQI headers go to their own include folder and the
+# stand-in client library and server are installed too, so that the installed tree works
+# on a machine without IBM MQ.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(VRQ_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vrq)
+set(VRQ_INSTALL_MQI_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vrq/mqi)
+
+set(vrq_libraries)
+foreach(lib vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign)
+  if(TARGET ${lib})
+    list(APPEND vrq_libraries ${lib})
+  endif()
+endforeach()
+set(vrq_programs)
+foreach(prog vrqmq vrrpl vrqsim)
+  if(TARGET ${prog})
+    list(APPEND vrq_programs ${prog})
+  endif()
+endforeach()
+
+# The MQ targets travel with the libraries that link them; in stand-in mode their headers
+# come from the installed include folder instead of the source tree.
+set_target_properties(vrq_mq_headers PROPERTIES EXPORT_NAME mq_headers)
+set_target_properties(vrq_mq PROPERTIES EXPORT_NAME mq)
+set(vrq_mq_targets vrq_mq_headers vrq_mq)
+if(VRQ_MQ_STANDIN)
+  set_property(TARGET vrq_mq_headers PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+    "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/mqi/include>"
+    "$<INSTALL_INTERFACE:${VRQ_INSTALL_MQI_INCLUDEDIR}>")
+  if(TARGET mqm_r)
+    list(APPEND vrq_mq_targets mqm_r)
+  endif()
+endif()
+
+# Nothing but the C API leaves a library (see vrqlib.map).
+if(NOT WIN32)
+  foreach(lib ${vrq_libraries})
+    target_link_options(${lib} PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/vrqlib.map")
+    set_property(TARGET ${lib} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/vrqlib.map)
+  endforeach()
+endif()
+
+# Installed binaries find their libraries beside them (libraries) or in ../lib (programs),
+# and a real MQ installation's client library where it was found at build time.
+set(vrq_libdir_from_bindir "../${CMAKE_INSTALL_LIBDIR}")
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  file(RELATIVE_PATH vrq_libdir_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_LIBDIR}")
+endif()
+foreach(target ${vrq_libraries} ${vrq_mq_targets})
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN" INSTALL_RPATH_USE_LINK_PATH ON)
+  endif()
+endforeach()
+foreach(target ${vrq_programs})
+  set_target_properties(${target} PROPERTIES
+    INSTALL_RPATH "$ORIGIN/${vrq_libdir_from_bindir}" INSTALL_RPATH_USE_LINK_PATH ON)
+endforeach()
+
+install(TARGETS ${vrq_libraries} ${vrq_mq_targets} EXPORT vrqTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(vrq_programs)
+  install(TARGETS ${vrq_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+file(GLOB vrq_public_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/*.h)
+install(FILES ${vrq_public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(VRQ_MQ_STANDIN)
+  file(GLOB vrq_mqi_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/mqi/include/*.h)
+  install(FILES ${vrq_mqi_headers} DESTINATION ${VRQ_INSTALL_MQI_INCLUDEDIR})
+endif()
+
+foreach(prog ${vrq_programs})
+  install(FILES ${PROJECT_SOURCE_DIR}/man/${prog}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
+# --- CMake package ---------------------------------------------------------------------
+install(EXPORT vrqTargets NAMESPACE vrq:: DESTINATION ${VRQ_INSTALL_CMAKEDIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/vrqConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/vrqConfig.cmake INSTALL_DESTINATION ${VRQ_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/vrqConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/vrqConfig.cmake ${PROJECT_BINARY_DIR}/vrqConfigVersion.cmake
+  DESTINATION ${VRQ_INSTALL_CMAKEDIR})
+
+# --- pkg-config ------------------------------------------------------------------------
+# The files locate the prefix from their own folder, so an installed tree can be moved.
+set(vrq_pc_dir "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(VRQ_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH vrq_pc_up "/root/${vrq_pc_dir}" "/root")
+  set(VRQ_PC_PREFIX "\${pcfiledir}/${vrq_pc_up}")
+endif()
+if(VRQ_MQ_STANDIN)
+  set(VRQ_PC_MQ_CFLAGS "-I\${includedir}/vrq/mqi")
+  set(VRQ_PC_MQ_LIBS "-L\${libdir} -lmqm_r")
+else()
+  get_filename_component(vrq_mq_libdir "${VRQ_MQM_R}" DIRECTORY)
+  set(VRQ_PC_MQ_CFLAGS "-I${VRQ_MQ_HOME}/inc")
+  set(VRQ_PC_MQ_LIBS "-L${vrq_mq_libdir} -lmqm_r")
+endif()
+
+# vrq_pkgconfig(<lib> <description> REQUIRES ... REQUIRES_PRIVATE ... LIBS_PRIVATE ... CFLAGS ...)
+function(vrq_pkgconfig lib description)
+  cmake_parse_arguments(A "" "" "REQUIRES;REQUIRES_PRIVATE;LIBS_PRIVATE;CFLAGS" ${ARGN})
+  if(NOT TARGET ${lib})
+    return()
+  endif()
+  set(VRQ_PC_NAME ${lib})
+  set(VRQ_PC_DESCRIPTION "${description}")
+  list(JOIN A_REQUIRES ", " VRQ_PC_REQUIRES)
+  list(JOIN A_REQUIRES_PRIVATE ", " VRQ_PC_REQUIRES_PRIVATE)
+  list(JOIN A_LIBS_PRIVATE " " VRQ_PC_LIBS_PRIVATE)
+  list(JOIN A_CFLAGS " " VRQ_PC_CFLAGS)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/pkgconfig/vrq.pc.in
+                 ${PROJECT_BINARY_DIR}/pkgconfig/${lib}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${lib}.pc DESTINATION ${vrq_pc_dir})
+endfunction()
+
+vrq_pkgconfig(vrqapi "PCF messages, configuration files, masks, text conversion and MQSC translation"
+  CFLAGS ${VRQ_PC_MQ_CFLAGS})
+vrq_pkgconfig(vrqmqtx "Queue-manager access through the MQI: queue manager and queue objects, discovery"
+  REQUIRES vrqapi LIBS_PRIVATE ${VRQ_PC_MQ_LIBS})
+vrq_pkgconfig(vrqcrypt "AES, MD5 and base64")
+vrq_pkgconfig(vrqsign "Message signing and user verification"
+  REQUIRES vrqapi REQUIRES_PRIVATE vrqcrypt LIBS_PRIVATE -lcrypt)
+vrq_pkgconfig(vrqclnx "Sockets and the MQNode transport of PCF messages over TCP and UDP"
+  REQUIRES vrqapi REQUIRES_PRIVATE vrqsign)

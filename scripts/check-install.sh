@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Checks the installed toolkit as an outside user sees it. From a finished build:
+#   1. installs into a temporary prefix and checks the layout (versioned libraries with
+#      their SONAMEs, headers, programs, manual pages, CMake package, pkg-config files);
+#   2. compares each library's exported symbols with its list in exports/;
+#   3. checks that the README shows the example's code, then builds examples/ against the
+#      installed tree with find_package, and again with the compiler and pkg-config flags
+#      alone (as C and as C++);
+#   4. starts a stand-in queue manager with the installed vrqsim and runs the examples and
+#      the installed vrqmq against it (stand-in builds only);
+#   5. renders each manual page with man -l.
+# Installs pkg-config and man-db when absent. Prints what failed; exits non-zero on failure.
+#
+#   scripts/check-install.sh [build dir]       (default: build/gcc)
+set -u
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$(cd "${1:-build/gcc}" && pwd) || { echo "FAILED: no build directory ${1:-build/gcc}"; exit 1; }
+libraries=(vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign)
+programs=(vrqmq vrrpl)
+qm=VRQ.EXAMPLE.QM
+failed=()
+fail() { echo "FAILED: $*"; failed+=("$*"); }
+
+work=$(mktemp -d)
+prefix=$work/prefix
+export VRQSIM_DIR=$work/qms
+cleanup() {
+  [ -x "$prefix/bin/vrqsim" ] && "$prefix/bin/vrqsim" stop "$qm" >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- packages --------------------------------------------------------------------------
+missing=()
+command -v pkg-config >/dev/null || missing+=(pkg-config)
+command -v man >/dev/null || missing+=(man-db)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" \
+    || { echo "FAILED: apt-get install ${missing[*]}"; exit 1; }
+fi
+
+# --- 1. install and layout -------------------------------------------------------------
+if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+  cat "$work/install.log"; echo "FAILED: cmake --install"; exit 1
+fi
+libdir=$(cd "$(dirname "$(ls -d "$prefix"/lib*/pkgconfig/vrqapi.pc 2>/dev/null | head -n 1)")/.." 2>/dev/null && pwd)
+[ -n "$libdir" ] || { echo "FAILED: no vrqapi.pc installed"; exit 1; }
+standin=0
+[ -x "$prefix/bin/vrqsim" ] && standin=1
+
+for lib in "${libraries[@]}"; do
+  real=$(ls "$libdir"/lib$lib.so.*.*.* 2>/dev/null | head -n 1)
+  if [ -z "$real" ]; then fail "layout: no versioned lib$lib.so"; continue; fi
+  soname=$(readelf -d "$real" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+  [ -e "$libdir/$soname" ] || fail "layout: lib$lib SONAME $soname not installed"
+  [ -e "$libdir/lib$lib.so" ] || fail "layout: no development link lib$lib.so"
+  [ -f "$prefix/include/$lib.h" ] || fail "layout: no include/$lib.h"
+  [ -f "$libdir/pkgconfig/$lib.pc" ] || fail "layout: no $lib.pc"
+done
+for prog in "${programs[@]}"; do
+  [ -x "$prefix/bin/$prog" ] || fail "layout: no bin/$prog"
+  [ -f "$prefix/share/man/man1/$prog.1" ] || fail "layout: no man page $prog.1"
+done
+[ -f "$libdir/cmake/vrq/vrqConfig.cmake" ] || fail "layout: no CMake package"
+if [ $standin = 1 ]; then
+  [ -f "$prefix/include/vrq/mqi/cmqc.h" ] || fail "layout: no stand-in MQI headers"
+  [ -e "$libdir/libmqm_r.so" ] || fail "layout: no stand-in libmqm_r"
+  [ -f "$prefix/share/man/man1/vrqsim.1" ] || fail "layout: no man page vrqsim.1"
+fi
+# Installed programs find their libraries without help from the environment.
+for exe in "$prefix"/bin/*; do
+  if env -u LD_LIBRARY_PATH ldd "$exe" | grep -q 'not found'; then
+    fail "layout: $(basename "$exe") has unresolved libraries"
+  fi
+done
+
+# --- 2. exported symbols ---------------------------------------------------------------
+for lib in "${libraries[@]}"; do
+  list=$root/exports/$lib.txt
+  if [ ! -f "$list" ]; then fail "exports: no exports/$lib.txt"; continue; fi
+  "$root/scripts/update-exports.sh" --print "$libdir/lib$lib.so" >"$work/$lib.exports"
+  if ! diff -u "$list" "$work/$lib.exports" >"$work/$lib.diff"; then
+    echo "exports of $lib differ from exports/$lib.txt (+ exported now, - no longer exported):"
+    grep '^[+-][^+-]' "$work/$lib.diff"
+    fail "exports: $lib"
+  fi
+done
+
+# --- 3. the outside example --------------------------------------------------------------
+# The README shows the example's code: it must stay the code that is built here.
+python3 - "$root/README.md" "$root/examples/inquire_queues.c" <<'PY' || fail "README: example code differs from examples/inquire_queues.c"
+import sys
+readme, source = (open(p).read() for p in sys.argv[1:])
+marker = "<!-- example: examples/inquire_queues.c -->\n```c\n"
+start = readme.find(marker)
+block = readme[start + len(marker):readme.find("```", start + len(marker))] if start >= 0 else ""
+sys.exit(0 if block.strip() and block in source else 1)
+PY
+
+example_cmake=$work/example-cmake
+if cmake -S "$root/examples" -B "$example_cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+       >"$work/example.log" 2>&1 && cmake --build "$example_cmake" >>"$work/example.log" 2>&1; then
+  :
+else
+  cat "$work/example.log"; fail "example: find_package build"
+fi
+
+example_pc=$work/example-pc
+mkdir -p "$example_pc"
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+if flags=$(pkg-config --cflags --libs vrqmqtx); then
+  # shellcheck disable=SC2086
+  cc -std=c11 -Wall -Wextra -Werror -o "$example_pc/inquire_queues" "$root/examples/inquire_queues.c" \
+     $flags -Wl,-rpath,"$libdir" || fail "example: pkg-config build (C)"
+  # shellcheck disable=SC2086
+  c++ -std=c++17 -Wall -Wextra -Werror -o "$example_pc/inquire_queues_cxx" "$root/examples/inquire_queues.cpp" \
+     $flags -Wl,-rpath,"$libdir" || fail "example: pkg-config build (C++)"
+else
+  fail "example: pkg-config --cflags --libs vrqmqtx"
+fi
+for lib in "${libraries[@]}"; do
+  pkg-config --exists --print-errors "$lib" || fail "pkg-config: $lib"
+done
+
+# --- 4. run against a stand-in queue manager -------------------------------------------
+if [ $standin = 1 ]; then
+  defs=$work/defs.mqsc
+  printf '%s\n' "DEFINE QMODEL(ORVANE.MODEL.QUEUE) DEFTYPE(TEMPDYN)" \
+                "DEFINE QLOCAL(EXAMPLE.IN)" "DEFINE QLOCAL(EXAMPLE.OUT)" >"$defs"
+  export VXWMQ_HOME=$work/home
+  mkdir -p "$VXWMQ_HOME/config/groups"
+  if "$prefix/bin/vrqsim" create "$qm" -d "$defs" && "$prefix/bin/vrqsim" start "$qm"; then
+    for exe in "$example_cmake/inquire_queues" "$example_cmake/inquire_queues_cxx" \
+               "$example_pc/inquire_queues" "$example_pc/inquire_queues_cxx"; do
+      [ -x "$exe" ] || continue
+      out=$("$exe" "$qm" 'EXAMPLE.*')
+      status=$?
+      if [ $status -ne 0 ] || [ "$out" != $'EXAMPLE.IN\nEXAMPLE.OUT' ]; then
+        echo "$exe: status $status, output:"; echo "$out"
+        fail "example run: ${exe#"$work"/}"
+      fi
+    done
+    "$prefix/bin/vrqmq" "-m$qm" -b2 >"$work/vrqmq.log" 2>&1 \
+      || { cat "$work/vrqmq.log"; fail "installed vrqmq against $qm"; }
+    "$prefix/bin/vrrpl" EXAMPLE.IN EXAMPLE.OUT "$qm" 100 >"$work/vrrpl.log" 2>&1
+    grep -q 'no more messages' "$work/vrrpl.log" || { cat "$work/vrrpl.log"; fail "installed vrrpl against $qm"; }
+    "$prefix/bin/vrqsim" stop "$qm" >/dev/null
+  else
+    fail "vrqsim: create and start $qm"
+  fi
+fi
+
+# --- 5. manual pages -----------------------------------------------------------------------
+for page in "$prefix"/share/man/man1/*.1; do
+  if ! MANWIDTH=80 man --warnings -l "$page" >"$work/man.out" 2>"$work/man.err" || [ -s "$work/man.err" ] \
+     || [ ! -s "$work/man.out" ]; then
+    cat "$work/man.err"; fail "man -l $(basename "$page")"
+  fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  exit 1
+fi
+echo "install checks passed"
