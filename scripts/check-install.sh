@@ -144,7 +144,7 @@ if [ $standin = 1 ]; then
         fail "example run: ${exe#"$work"/}"
       fi
     done
-    "$prefix/bin/vrqmq" "-m$qm" -b2 >"$work/vrqmq.log" 2>&1 \
+    "$prefix/bin/vrqmq" "-m$qm" -b2 -w5000 >"$work/vrqmq.log" 2>&1 \
       || { cat "$work/vrqmq.log"; fail "installed vrqmq against $qm"; }
     "$prefix/bin/vrrpl" EXAMPLE.IN EXAMPLE.OUT "$qm" 100 >"$work/vrrpl.log" 2>&1
     grep -q 'no more messages' "$work/vrrpl.log" || { cat "$work/vrrpl.log"; fail "installed vrrpl against $qm"; }
