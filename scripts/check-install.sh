@@ -109,6 +109,15 @@ else
   cat "$work/example.log"; fail "example: find_package build"
 fi
 
+# A component the package does not have must fail the consumer's configure.
+mkdir -p "$work/no-component"
+printf '%s\n' 'cmake_minimum_required(VERSION 3.20)' 'project(none LANGUAGES NONE)' \
+  'find_package(vrq REQUIRED COMPONENTS vrqapi nosuchlib)' >"$work/no-component/CMakeLists.txt"
+if cmake -S "$work/no-component" -B "$work/no-component/build" -DCMAKE_PREFIX_PATH="$prefix" \
+     >/dev/null 2>&1; then
+  fail "CMake package: an unknown component was accepted"
+fi
+
 example_pc=$work/example-pc
 mkdir -p "$example_pc"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
