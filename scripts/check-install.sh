@@ -4,8 +4,8 @@
 #      their SONAMEs, headers, programs, manual pages, CMake package, pkg-config files);
 #   2. compares each library's exported symbols with its list in exports/;
 #   3. checks that the README shows the example's code, then builds examples/ against the
-#      installed tree with find_package, and again with the compiler and pkg-config flags
-#      alone (as C and as C++);
+#      installed tree with find_package (which must refuse an unknown component), and again
+#      with the compiler and pkg-config flags alone (as C and as C++);
 #   4. starts a stand-in queue manager with the installed vrqsim and runs the examples and
 #      the installed vrqmq against it (stand-in builds only);
 #   5. renders each manual page with man -l.
