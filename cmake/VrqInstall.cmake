@@ -45,12 +45,10 @@ if(NOT WIN32)
   endforeach()
 endif()
 
-# Installed binaries find their libraries beside them (libraries) or in ../lib (programs),
-# and a real MQ installation's client library where it was found at build time.
-set(vrq_libdir_from_bindir "../${CMAKE_INSTALL_LIBDIR}")
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
-  file(RELATIVE_PATH vrq_libdir_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_LIBDIR}")
-endif()
+# Installed binaries find their libraries beside them (libraries) or in the library folder
+# relative to the program folder (programs), and a real MQ installation's client library
+# where it was found at build time.
+file(RELATIVE_PATH vrq_libdir_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
 foreach(target ${vrq_libraries} ${vrq_mq_targets})
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "SHARED_LIBRARY")
