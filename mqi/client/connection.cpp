@@ -1,11 +1,9 @@
 // The connection table and the request/reply exchange of the client library.
 #include "connection.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <map>
 
+#include "platform.h"
 #include "socket_io.h"
 
 namespace vrqsim::client {
@@ -52,7 +50,7 @@ bool Call(Connection& c, Op op, const Request& request, Reply& reply) {
       code == static_cast<uint32_t>(op) && Decode(payload, reply))
     return true;
   c.broken = true;
-  shutdown(c.fd, SHUT_RDWR);
+  ShutdownSocket(c.fd);
   return false;
 }
 

@@ -12,7 +12,11 @@
 #include "protocol.h"
 
 // The MQI entry points are the library's only exports.
+#if defined(_WIN32)
+#define MQI_EXPORT extern "C" __declspec(dllexport)
+#else
 #define MQI_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace vrqsim::client {
 

@@ -2,17 +2,15 @@
 // (structure identifiers and versions, lengths, null pointers), then one request to the
 // queue manager over the connection's socket. Descriptors travel as full version-2 MQMDs;
 // only the caller's version of each structure is read and written.
-#include <pwd.h>
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
 #include <cmqc.h>
 
+#include "client_platform.h"
 #include "connection.h"
+#include "platform.h"
 #include "qm_dir.h"
 #include "socket_io.h"
 
@@ -30,19 +28,6 @@ bool Report(PMQLONG cc, PMQLONG rc, MQLONG c, MQLONG r) {
 }
 
 bool Fail(PMQLONG cc, PMQLONG rc, MQLONG r) { return Report(cc, rc, MQCC_FAILED, r); }
-
-std::string ProgramName() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "unknown";
-  std::string s(path, static_cast<size_t>(n));
-  return s.substr(s.rfind('/') + 1).substr(0, 28);
-}
-
-std::string UserName() {
-  if (const passwd* pw = getpwuid(geteuid())) return std::string(pw->pw_name).substr(0, 12);
-  return std::to_string(geteuid()).substr(0, 12);
-}
 
 template <size_t N>
 bool StrucIs(const char (&id)[N], const char* expected) {
@@ -137,19 +122,19 @@ MQI_EXPORT void MQCONN(PMQCHAR pQMgrName, PMQHCONN pHconn, PMQLONG pCompCode, PM
     }
     *pHconn = MQHC_UNUSABLE_HCONN;
     if (name.empty()) name = DefaultQmName().value_or("");
-    if (!ValidObjectName(name) || access(QmDir(name).c_str(), F_OK) != 0) {
+    if (!ValidObjectName(name) || !QueueManagerExists(name)) {
       Fail(pCompCode, pReason, MQRC_Q_MGR_NAME_ERROR);
       return;
     }
     auto c = std::make_shared<Connection>();
-    c->fd = ConnectUnix(SocketPath(name));
+    c->fd = ConnectQueueManager(name);
     if (c->fd < 0) {
       Fail(pCompCode, pReason, MQRC_Q_MGR_NOT_AVAILABLE);
       return;
     }
     ConnReply reply;
     if (!Call(*c, Op::Conn, ConnRequest{ProgramName(), UserName(), name}, reply) || reply.cc == MQCC_FAILED) {
-      close(c->fd);
+      CloseSocket(c->fd);
       Fail(pCompCode, pReason, reply.cc == MQCC_FAILED ? reply.rc : MQRC_Q_MGR_NOT_AVAILABLE);
       return;
     }
@@ -176,7 +161,7 @@ MQI_EXPORT void MQDISC(PMQHCONN pHconn, PMQLONG pCompCode, PMQLONG pReason) {
   *pHconn = MQHC_UNUSABLE_HCONN;
   StatusReply reply;
   const bool ok = Call(*c, Op::Disc, NoArguments{}, reply);
-  close(c->fd);
+  CloseSocket(c->fd);
   if (!ok) {
     Fail(pCompCode, pReason, MQRC_CONNECTION_BROKEN);
     return;

@@ -2,17 +2,17 @@
 // library, the server and its command line.
 #include "qm_dir.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
+
+#include "platform.h"
 
 namespace vrqsim {
 
 std::string SimDir() {
   const char* env = std::getenv(kDirEnv);
   if (env && *env) return env;
-  return "/tmp/vrqsim-" + std::to_string(getuid());
+  return "/tmp/vrqsim-" + UserTag();
 }
 
 std::string QmDir(std::string_view qm) { return SimDir() + "/" + std::string(qm); }
@@ -20,6 +20,7 @@ std::string SocketPath(std::string_view qm) { return QmDir(qm) + "/qm.sock"; }
 std::string PidPath(std::string_view qm) { return QmDir(qm) + "/qm.pid"; }
 std::string DefinitionsPath(std::string_view qm) { return QmDir(qm) + "/qm.defs"; }
 std::string LogPath(std::string_view qm) { return QmDir(qm) + "/qm.log"; }
+std::string PortPath(std::string_view qm) { return QmDir(qm) + "/qm.port"; }
 std::string DefaultQmPath() { return SimDir() + "/default"; }
 
 bool ValidObjectName(std::string_view name) {

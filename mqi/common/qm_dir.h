@@ -17,6 +17,8 @@ std::string SocketPath(std::string_view qm);
 std::string PidPath(std::string_view qm);
 std::string DefinitionsPath(std::string_view qm);
 std::string LogPath(std::string_view qm);
+// The loopback TCP port of a running queue manager that listens on one.
+std::string PortPath(std::string_view qm);
 std::string DefaultQmPath();
 
 // 1 to 48 characters from A-Z a-z 0-9 . _ / %, as IBM MQ allows in object names.

@@ -25,6 +25,7 @@
 #include "qm_dir.h"
 #include "server.h"
 #include "socket_io.h"
+#include "tcp_listener.h"
 
 namespace fs = std::filesystem;
 using namespace vrqsim;
@@ -161,6 +162,13 @@ int Serve(const std::string& qm) {
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0)
     return Fail("cannot listen on " + path + ": " + std::strerror(errno));
+  std::string tcp_error;
+  const int tcp_fd = ListenLoopback(qm, tcp_error);
+  if (!tcp_error.empty()) {
+    close(fd);
+    unlink(path.c_str());
+    return Fail(tcp_error);
+  }
   std::ofstream(PidPath(qm)) << getpid() << "\n";
 
   struct sigaction sa {};
@@ -172,11 +180,16 @@ int Serve(const std::string& qm) {
   CommandServer cmd(manager);
   cmd.Start();
   Server server(manager, cmd, fd);
+  if (tcp_fd >= 0) server.AlsoListen(tcp_fd);
   std::fprintf(stderr, "queue manager %s running (pid %d)\n", qm.c_str(), static_cast<int>(getpid()));
   const int status = server.Run();
   cmd.Stop();
   close(fd);
   unlink(path.c_str());
+  if (tcp_fd >= 0) {
+    close(tcp_fd);
+    unlink(PortPath(qm).c_str());
+  }
   unlink(PidPath(qm).c_str());
   std::fprintf(stderr, "queue manager %s ended\n", qm.c_str());
   return status;

@@ -38,9 +38,9 @@ void Server::RequestStop() { g_stop = 1; }
 Server::Server(QueueManager& qm, CommandServer& cmd, int listen_fd)
     : qm_(qm), cmd_(cmd), listen_fd_(listen_fd) {}
 
-void Server::Accept() {
+void Server::Accept(int listener) {
   for (;;) {
-    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
     if (clients_.size() >= kMaxClients) {
       close(fd);
@@ -306,6 +306,8 @@ int Server::Run() {
     Settle();
     std::vector<pollfd> fds;
     fds.push_back({listen_fd_, POLLIN, 0});
+    const size_t listeners = tcp_fd_ >= 0 ? 2 : 1;
+    if (tcp_fd_ >= 0) fds.push_back({tcp_fd_, POLLIN, 0});
     for (auto& [fd, c] : clients_) {
       Flush(*c);
       short events = POLLIN;
@@ -315,8 +317,9 @@ int Server::Run() {
     const int n = poll(fds.data(), fds.size(), PollTimeout());
     if (n < 0 && errno != EINTR) return 1;
     if (n <= 0) continue;
-    if (fds[0].revents & POLLIN) Accept();
-    for (size_t i = 1; i < fds.size(); ++i) {
+    if (fds[0].revents & POLLIN) Accept(listen_fd_);
+    if (listeners == 2 && (fds[1].revents & POLLIN)) Accept(tcp_fd_);
+    for (size_t i = listeners; i < fds.size(); ++i) {
       auto it = clients_.find(fds[i].fd);
       if (it == clients_.end() || !fds[i].revents) continue;
       Client& c = *it->second;

@@ -20,6 +20,8 @@ namespace vrqsim {
 class Server {
  public:
   Server(QueueManager& qm, CommandServer& cmd, int listen_fd);
+  // Accepts clients on a second listening socket too (the loopback TCP port).
+  void AlsoListen(int fd) { tcp_fd_ = fd; }
   // Serves until stopped by an admin request or a signal; returns the exit status.
   int Run();
   // Asks the loop to end (signal handlers call this through a flag).
@@ -38,7 +40,7 @@ class Server {
     GetRequest get;
   };
 
-  void Accept();
+  void Accept(int listener);
   // False when the client is to be dropped.
   bool ReadFrom(Client& c);
   bool ProcessFrames(Client& c);
@@ -54,6 +56,7 @@ class Server {
   QueueManager& qm_;
   CommandServer& cmd_;
   int listen_fd_;
+  int tcp_fd_ = -1;
   std::map<int, std::unique_ptr<Client>> clients_;
   bool stopping_ = false;
   int64_t next_expiry_ = 0;

@@ -1,0 +1,14 @@
+// The queue manager's optional loopback TCP listener, for clients that cannot reach its
+// Unix-domain socket (the Windows build of the client library).
+#pragma once
+
+#include <string>
+
+namespace vrqsim {
+
+// When VRQSIM_TCP_PORT is set: a non-blocking socket listening on 127.0.0.1 at that port
+// (0: a port the system picks), whose port is written to the queue manager's port file.
+// Returns -1 when the variable is unset; -1 with error set when listening failed.
+int ListenLoopback(const std::string& qm, std::string& error);
+
+}  // namespace vrqsim

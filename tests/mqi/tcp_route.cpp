@@ -1,0 +1,82 @@
+// The loopback TCP route that the Windows client library takes: a queue manager started
+// with VRQSIM_TCP_PORT listens on 127.0.0.1 as well and records its port, and a client
+// with the variable set reaches it there; bad port values are refused at start.
+#include <cstdlib>
+#include <fstream>
+
+#include "mqi_test.h"
+
+using namespace mqitest;
+
+namespace {
+
+// Sets an environment variable for the scope and restores the previous state.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      had_ = true;
+      old_ = old;
+    }
+    setenv(name, value, 1);
+  }
+  ~ScopedEnv() {
+    if (had_) setenv(name_, old_.c_str(), 1);
+    else unsetenv(name_);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+int RecordedPort(const vrqtest::StandinQm& qm) {
+  std::ifstream in(qm.dir() + "/" + qm.name() + "/qm.port");
+  int port = 0;
+  in >> port;
+  return port;
+}
+
+}  // namespace
+
+TEST(MqiTcpRoute, PutAndGetOverLoopbackTcp) {
+  ScopedEnv tcp("VRQSIM_TCP_PORT", "0");
+  vrqtest::StandinQm qm("QM.TCP", "DEFINE QLOCAL(Q1)\n");
+  ASSERT_TRUE(qm.running());
+  const int port = RecordedPort(qm);
+  ASSERT_GT(port, 0);
+  ASSERT_LE(port, 65535);
+
+  Connection c("QM.TCP");
+  ASSERT_EQ(c.r.cc, MQCC_OK);
+  MQHOBJ out, in;
+  ASSERT_EQ(Open(c.hconn, "Q1", MQOO_OUTPUT, out).cc, MQCC_OK);
+  EXPECT_EQ(Put(c.hconn, out, "over tcp").cc, MQCC_OK);
+  ASSERT_EQ(Open(c.hconn, "Q1", MQOO_INPUT_AS_Q_DEF, in).cc, MQCC_OK);
+  const Got got = Get(c.hconn, in);
+  EXPECT_EQ(got.r.cc, MQCC_OK);
+  EXPECT_EQ(got.data, "over tcp");
+}
+
+TEST(MqiTcpRoute, ExplicitPortAndMissingListener) {
+  vrqtest::StandinQm qm("QM.TCP");
+  ASSERT_TRUE(qm.running());
+  // The queue manager was started without the variable: nobody listens on TCP, and the
+  // client does not fall back to the Unix-domain socket.
+  ScopedEnv tcp("VRQSIM_TCP_PORT", "1");
+  Connection c("QM.TCP");
+  EXPECT_EQ(c.r.cc, MQCC_FAILED);
+  EXPECT_EQ(c.r.rc, MQRC_Q_MGR_NOT_AVAILABLE);
+}
+
+TEST(MqiTcpRoute, BadPortValueStopsTheStart) {
+  vrqtest::StandinQm qm("QM.TCP");
+  ASSERT_TRUE(qm.Stop());
+  for (const char* bad : {"70000", "12ab", "-1"}) {
+    ScopedEnv tcp("VRQSIM_TCP_PORT", bad);
+    EXPECT_FALSE(qm.Start()) << bad;
+  }
+}
