@@ -60,7 +60,7 @@ MQNode* NewNode(int mode, const char* name) {
   CopyText(node->szName, name);
   CopyText(node->szPlatform, PlatformName());
   int size = sizeof node->szUserId;
-  if (!GetUserName(node->szUserId, &size)) std::memset(node->szUserId, 0, sizeof node->szUserId);
+  if (!CurrentUserName(node->szUserId, &size)) std::memset(node->szUserId, 0, sizeof node->szUserId);
   int appl_length = sizeof node->szApplName;
   GetApplName(node->szApplName, &appl_length);
   return node;

@@ -10,6 +10,8 @@ constexpr int kWouldBlock = MQNODE_WOULD_BLOCK;
 
 // "UNIX" or "WIN32": the platform text every node carries.
 const char* PlatformName();
+// The user's login name into buffer; size is in-and-out as for GetUserName. 1 when found.
+int CurrentUserName(char* buffer, int* size);
 
 inline bool IsDatagram(const MQNode* node) { return node->Socket.iType == 2; }
 

@@ -3,11 +3,10 @@
 // deliver a converted, indexed PCF message, and the browse that peeks at the next header.
 // The bytes come from a peer that may be hostile: a header is trusted for nothing beyond
 // its checked length, and every refused message leaves the buffer expecting a header.
-#include <sys/socket.h>
-
 #include <cstring>
 
 #include "mq_node_internal.h"
+#include "socket_sys.h"
 #include "vrqsign.h"
 
 namespace {

@@ -318,7 +318,7 @@ VRQCLNX_API int AcceptClient(SocketRecord* listener, SocketRecord* client) {
   Trace(listener, "AcceptClient:Before");
   sockaddr_in remote{};
   SockLen size = sizeof remote;
-  const auto fd = accept(listener->iSocket, reinterpret_cast<sockaddr*>(&remote), &size);
+  const auto fd = static_cast<int>(accept(listener->iSocket, reinterpret_cast<sockaddr*>(&remote), &size));
   const bool ok = fd >= 0;
   if (ok) {
     InitSocket(client);

@@ -8,6 +8,8 @@
 #include <string_view>
 
 #if defined(_WIN32)
+// WinSock descriptor sets hold FD_SETSIZE sockets; make them as wide as VRQ_SOCK_SET_SIZE.
+#  define FD_SETSIZE 1024
 #  include <winsock2.h>
 #  include <ws2tcpip.h>
 #else

@@ -29,6 +29,9 @@ function(vrq_library name)
   target_link_libraries(${name} PUBLIC ${A_LIBS})
   set_target_properties(${name} PROPERTIES
     VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  if(WIN32)
+    set_target_properties(${name} PROPERTIES PREFIX "")  # vrqapi.dll, as Windows names DLLs
+  endif()
 endfunction()
 
 

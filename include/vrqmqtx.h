@@ -321,6 +321,9 @@ VRQMQTX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info);
 VRQMQTX_API int GetErrorLogPath_FromIni(int kind, const char* name, char* out);
 /* Re-entrant tokenizer: the next token of text (null: continue at *cursor), null at the end. */
 VRQMQTX_API char* pltfm_strtok_r(char* text, const char* separators, char** cursor);
+#else
+/* The MQ server version and release from the registry (both 0 on failure); 1 when read. */
+VRQMQTX_API int GetNT_MQ_Version(int* version, int* release);
 #endif
 
 /* The default queue manager's name into out, which is cleared for size bytes first; the

@@ -208,7 +208,7 @@ using namespace vrq::platform;
 
 extern "C" {
 
-VRQMQTX_API int Get_QMgr_Names(PcfMessage* message, const char* mask) {
+VRQMQTX_LINUX_API int Get_QMgr_Names(PcfMessage* message, const char* mask) {
   if (message == nullptr) return 0;
   try {
     const std::string path = MqsIniPath();
@@ -308,7 +308,7 @@ int RemoteQMgrNamesFromIni(PcfMessage* message, const char* group) {
 
 extern "C" {
 
-VRQMQTX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info) {
+VRQMQTX_LINUX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info) {
   if (info == nullptr) return 0;
   *info = MQLogInfo{};
   try {
@@ -332,7 +332,7 @@ VRQMQTX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info) {
   }
 }
 
-VRQMQTX_API int GetErrorLogPath_FromIni(int kind, const char* name, char* out) {
+VRQMQTX_LINUX_API int GetErrorLogPath_FromIni(int kind, const char* name, char* out) {
   if (out == nullptr) return 0;
   try {
     if (kind == VRQ_ERRLOG_QMGR) {

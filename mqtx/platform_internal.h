@@ -12,6 +12,18 @@
 
 #include "vrqmqtx.h"
 
+// Operations the Linux build exports and the Windows build keeps inside the library.
+#if defined(_WIN32)
+#define VRQMQTX_LINUX_API
+extern "C" {
+int Get_QMgr_Names(PcfMessage* message, const char* mask);
+int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info);
+int GetErrorLogPath_FromIni(int kind, const char* name, char* out);
+}
+#else
+#define VRQMQTX_LINUX_API VRQMQTX_API
+#endif
+
 namespace vrq::platform {
 
 // ---- platform facts (platform_posix.cpp) ----

@@ -1,9 +1,5 @@
-// Credentials: the password check against the shadow password database (with crypt), the
-// split of a qualified user name into domain and user, and salted MD5 digests.
-#include <crypt.h>
-#include <shadow.h>
-
-#include <cerrno>
+// Credentials: the split of a qualified user name into domain and user, and salted MD5
+// digests. The password check is a platform file (verify_user_*.cpp).
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -13,23 +9,7 @@
 
 namespace {
 
-constexpr const char* kLookupFailed = "getspnam failed with errno %d";
-constexpr int kInvalid = 22;  // EINVAL: wrong password, or a look-up that gave no number
 constexpr std::string_view kLocalDomain = ".";
-
-// Closes the shadow database however the check ends.
-struct ShadowSession {
-  ShadowSession() { setspent(); }
-  ~ShadowSession() { endspent(); }
-  ShadowSession(const ShadowSession&) = delete;
-  ShadowSession& operator=(const ShadowSession&) = delete;
-};
-
-int CheckPassword(const char* password, const char* stored) {
-  const char* hashed = crypt(password, stored);
-  if (hashed == nullptr || hashed[0] == '*') return kInvalid;  // "*..." is crypt's failure token
-  return std::strcmp(hashed, stored) == 0 ? 0 : kInvalid;
-}
 
 template <size_t N>
 void SetText(char (&field)[N], std::string_view text) {
@@ -40,26 +20,6 @@ void SetText(char (&field)[N], std::string_view text) {
 }  // namespace
 
 extern "C" {
-
-VRQSIGN_API void sgx_verify_user(SgxCredentials* credentials, int* status, char* message, int message_size) {
-  if (message != nullptr && message_size > 0) message[0] = '\0';
-  int result = kInvalid;
-  if (credentials != nullptr) {
-    ShadowSession session;
-    errno = 0;
-    const spwd* entry = getspnam(credentials->szUser);
-    if (entry == nullptr) {
-      const int error = errno;
-      result = error != 0 ? error : kInvalid;
-      if (message != nullptr && message_size > 0) {
-        std::snprintf(message, static_cast<size_t>(message_size), kLookupFailed, error);
-      }
-    } else {
-      result = entry->sp_pwdp != nullptr ? CheckPassword(credentials->szPassword, entry->sp_pwdp) : kInvalid;
-    }
-  }
-  if (status != nullptr) *status = result;
-}
 
 VRQSIGN_API void CheckUserDomain(SgxCredentials* credentials) {
   if (credentials == nullptr) return;

@@ -40,24 +40,25 @@ void KeepString(MQSCKEY* entry, const char* data, size_t length) {
 
 }  // namespace
 
-static_assert(sizeof(MQSCRULE) == 56);
-static_assert(offsetof(MQSCRULE, lWithKeyword) == 8);
-static_assert(offsetof(MQSCRULE, pEntry) == 16);
-static_assert(offsetof(MQSCRULE, pszFormat) == 24);
-static_assert(offsetof(MQSCRULE, lJoiner) == 32);
-static_assert(offsetof(MQSCRULE, lPlatforms) == 40);
-static_assert(offsetof(MQSCRULE, lLevel) == 48);
-static_assert(sizeof(MQSCKEY) == 72);
-static_assert(offsetof(MQSCKEY, lId) == 8);
-static_assert(offsetof(MQSCKEY, pszKeyword) == 16);
-static_assert(offsetof(MQSCKEY, pRule) == 24);
-static_assert(offsetof(MQSCKEY, lSet) == 32);
-static_assert(offsetof(MQSCKEY, ppValues) == 40);
-static_assert(offsetof(MQSCKEY, value) == 48);
-static_assert(offsetof(MQSCKEY, lPlatforms) == 56);
-static_assert(offsetof(MQSCKEY, lLevel) == 64);
-static_assert(sizeof(MQSCRC) == 16);
-static_assert(sizeof(MQSCMASTER) == 16);
+// The layouts below are those of 64-bit builds.
+static_assert(sizeof(void*) != 8 || sizeof(MQSCRULE) == 56);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lWithKeyword) == 8);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, pEntry) == 16);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, pszFormat) == 24);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lJoiner) == 32);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lPlatforms) == 40);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lLevel) == 48);
+static_assert(sizeof(void*) != 8 || sizeof(MQSCKEY) == 72);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lId) == 8);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, pszKeyword) == 16);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, pRule) == 24);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lSet) == 32);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, ppValues) == 40);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, value) == 48);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lPlatforms) == 56);
+static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lLevel) == 64);
+static_assert(sizeof(void*) != 8 || sizeof(MQSCRC) == 16);
+static_assert(sizeof(void*) != 8 || sizeof(MQSCMASTER) == 16);
 
 extern "C" {
 
