@@ -42,7 +42,7 @@ constexpr size_t kAltUserLength = 12;
 template <size_t N>
 bool CopyField(char (&field)[N], std::string_view value) {
   if (value.size() >= N) return false;
-  std::memcpy(field, value.data(), value.size());
+  if (!value.empty()) std::memcpy(field, value.data(), value.size());
   field[value.size()] = '\0';
   return true;
 }
