@@ -40,25 +40,26 @@ void KeepString(MQSCKEY* entry, const char* data, size_t length) {
 
 }  // namespace
 
-// The layouts below are those of 64-bit builds.
-static_assert(sizeof(void*) != 8 || sizeof(MQSCRULE) == 56);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lWithKeyword) == 8);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, pEntry) == 16);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, pszFormat) == 24);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lJoiner) == 32);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lPlatforms) == 40);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCRULE, lLevel) == 48);
-static_assert(sizeof(void*) != 8 || sizeof(MQSCKEY) == 72);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lId) == 8);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, pszKeyword) == 16);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, pRule) == 24);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lSet) == 32);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, ppValues) == 40);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, value) == 48);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lPlatforms) == 56);
-static_assert(sizeof(void*) != 8 || offsetof(MQSCKEY, lLevel) == 64);
-static_assert(sizeof(void*) != 8 || sizeof(MQSCRC) == 16);
-static_assert(sizeof(void*) != 8 || sizeof(MQSCMASTER) == 16);
+// Layouts of the table records in 64-bit and 32-bit builds.
+constexpr bool kWide = sizeof(void*) == 8;
+static_assert(sizeof(MQSCRULE) == (kWide ? 56 : 48));
+static_assert(offsetof(MQSCRULE, lWithKeyword) == (kWide ? 8 : 8));
+static_assert(offsetof(MQSCRULE, pEntry) == (kWide ? 16 : 16));
+static_assert(offsetof(MQSCRULE, pszFormat) == (kWide ? 24 : 20));
+static_assert(offsetof(MQSCRULE, lJoiner) == (kWide ? 32 : 24));
+static_assert(offsetof(MQSCRULE, lPlatforms) == (kWide ? 40 : 32));
+static_assert(offsetof(MQSCRULE, lLevel) == (kWide ? 48 : 40));
+static_assert(sizeof(MQSCKEY) == (kWide ? 72 : 56));
+static_assert(offsetof(MQSCKEY, lId) == (kWide ? 8 : 8));
+static_assert(offsetof(MQSCKEY, pszKeyword) == (kWide ? 16 : 16));
+static_assert(offsetof(MQSCKEY, pRule) == (kWide ? 24 : 20));
+static_assert(offsetof(MQSCKEY, lSet) == (kWide ? 32 : 24));
+static_assert(offsetof(MQSCKEY, ppValues) == (kWide ? 40 : 28));
+static_assert(offsetof(MQSCKEY, value) == (kWide ? 48 : 32));
+static_assert(offsetof(MQSCKEY, lPlatforms) == (kWide ? 56 : 40));
+static_assert(offsetof(MQSCKEY, lLevel) == (kWide ? 64 : 48));
+static_assert(sizeof(MQSCRC) == (kWide ? 16 : 12));
+static_assert(sizeof(MQSCMASTER) == (kWide ? 16 : 8));
 
 extern "C" {
 
