@@ -20,6 +20,8 @@ constexpr const char* kDefaultRoot = "c:\\mqm";
 constexpr const char* kRootKey = "SOFTWARE\\IBM\\MQSeries\\CurrentVersion";
 constexpr const char* kAllQmgrsKey = "SOFTWARE\\IBM\\MQSeries\\CurrentVersion\\Configuration\\AllQueueManagers";
 constexpr const char* kQmgrLogKey = "%s\\Configuration\\QueueManager\\%s\\Log";
+constexpr const char* kDefaultQmgrKey =
+    "SOFTWARE\\IBM\\MQSeries\\CurrentVersion\\Configuration\\DefaultQueueManager";
 constexpr const char* kOpenFailed =
     "Attempt to get MQServerVersion and MQServerRelease failed: RegOpenKeyEx for registry path "
     "HKEY_LOCAL_MACHINE\\%s failed. Reason: %s\n";
@@ -116,6 +118,21 @@ VRQMQTX_API int GetBaseWMQPath(char* out) {
   std::string prefix;
   if (RegKey(kAllQmgrsKey).Text("DefaultPrefix", &prefix) != ERROR_SUCCESS) return 1;
   return CopyOut(prefix, out, VRQ_PL_PATH_SIZE) ? 1 : 0;
+}
+
+VRQMQTX_API int GetDefaultQmgr(char* out, int size) {
+  if (out == nullptr || size <= 0) return 0;
+  std::memset(out, 0, static_cast<size_t>(size));
+  std::string name;
+  if (RegKey(kDefaultQmgrKey).Text("Name", &name) != ERROR_SUCCESS || name.empty()) return 0;
+  name.copy(out, static_cast<size_t>(size) - 1);
+  return 1;
+}
+
+// The group files of the configuration directory, as on Linux; the registry's remote
+// queue-manager keys are not read yet.
+VRQMQTX_API int GetRemoteQMgrNames(PcfMessage* message, const char* group) {
+  return RemoteQMgrNamesFromIni(message, group);
 }
 
 VRQMQTX_API int GetMQLogInfo(const char* name, MQLogInfo* info) {

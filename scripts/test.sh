@@ -138,6 +138,8 @@ LIST
       done <<'LIST'
 mqi/mqm.dll MQCONN yes
 mqtx/vrqmqtx.dll GetNT_MQ_Version yes
+mqtx/vrqmqtx.dll GetDefaultQmgr yes
+mqtx/vrqmqtx.dll GetRemoteQMgrNames yes
 mqtx/vrqmqtx.dll Get_QMgr_Names no
 mqtx/vrqmqtx.dll GetMQLogInfo_FromIni no
 mqtx/vrqmqtx.dll pltfm_strtok_r no
