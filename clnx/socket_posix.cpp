@@ -24,6 +24,8 @@ void ClearLastError() { errno = 0; }
 
 int CloseDescriptor(int fd) { return close(fd); }
 
+bool FitsDescriptorSet(int fd) { return fd >= 0 && fd < VRQ_SOCK_SET_SIZE; }
+
 int SetNonBlocking(int fd, bool on) {
   const int flags = fcntl(fd, F_GETFL, 0);
   if (flags == -1) return -1;

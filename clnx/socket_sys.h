@@ -49,6 +49,9 @@ void ClearLastError();
 int CloseDescriptor(int fd);
 // Sets or clears non-blocking mode; 0 or -1.
 int SetNonBlocking(int fd, bool on);
+// Whether a descriptor can go into a descriptor set: POSIX sets are bitmaps indexed by the
+// descriptor, WinSock sets are lists that take any socket handle.
+bool FitsDescriptorSet(int fd);
 // This machine's node name (uname), cut to size - 1 characters.
 void LocalNodeName(char* out, std::size_t size);
 // The current local time of day as "HH:MM:SS".

@@ -35,6 +35,8 @@ void ClearLastError() { WSASetLastError(0); }
 
 int CloseDescriptor(int fd) { return closesocket(static_cast<SOCKET>(fd)); }
 
+bool FitsDescriptorSet(int fd) { return fd >= 0; }
+
 int SetNonBlocking(int fd, bool on) {
   u_long mode = on ? 1 : 0;
   return ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &mode) == 0 ? 0 : -1;
