@@ -129,7 +129,7 @@ void ReadLogStanza(const Stanza& stanza, std::string_view pathKey, MQLogInfo* in
     else if (key == "LogType") info->lLogType = value.starts_with(kCircular) ? kLogCircular : kLogLinear;
     else if (key == pathKey) {
       const std::string_view path = value.substr(0, sizeof info->szLogPath - 1);
-      std::memcpy(info->szLogPath, path.data(), path.size());
+      if (!path.empty()) std::memcpy(info->szLogPath, path.data(), path.size());
       info->szLogPath[path.size()] = '\0';
     }
   }
@@ -197,7 +197,7 @@ std::optional<std::string> QueueManagerDirectory(const char* name) {
 
 bool CopyOut(std::string_view text, char* out, std::size_t room) {
   if (out == nullptr || text.size() >= room) return false;
-  std::memcpy(out, text.data(), text.size());
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
   out[text.size()] = '\0';
   return true;
 }
