@@ -75,9 +75,10 @@ if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
       mkdir -p "$corpus"
       work=$(mktemp -d)
       step "fuzz $name (${fuzz_seconds}s)"
-      if ! "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
+      if ! "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/" \
              -print_final_stats=1 "$work" "$corpus" >"$work.log" 2>&1; then
         tail -n 40 "$work.log"
+        mkdir -p build/fuzz-crashes && cp "$work"/crash-* "$work"/timeout-* "$work"/oom-* build/fuzz-crashes/ 2>/dev/null
         failed+=("fuzz $name")
       else
         grep -E 'stat::number_of_executed_runs|Done' "$work.log" | tail -n 2
