@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,33 +25,148 @@ constexpr const char* kNotActiveLine =
 constexpr const char* kLabelFormat = "%s, Version %s";
 constexpr const char* kProductTypeKey = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 
-// A product name chosen by major and minor version and whether the system is a
-// workstation (-1: either).
+// What the platform description is chosen from: the version record and the native
+// processor architecture.
+struct System {
+  OSVERSIONINFOEXA version;
+  WORD architecture;
+  bool workstation;
+};
+
+// Calls looked up at run time in kernel32, as older systems lack them.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
+}
+
+using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+
+// Conditions a product row may ask for beyond the version and the product type.
+enum class Test { kNone, kServerR2, kStorageServer, kAmd64 };
+
+// Where a product's edition comes from.
+enum class EditionSource { kNone, kSuite, kProductInfo, kRegistry };
+
+// An edition chosen by product type (-1: either), processor architecture and suite
+// mask (0: any); the first matching row of a table wins.
+constexpr WORD kAnyArchitecture = 0xFFFF;
+struct SuiteEdition {
+  int workstation;
+  WORD architecture;
+  WORD suite;
+  const char* text;
+};
+constexpr SuiteEdition kServer2003Editions[] = {
+    {1, kAnyArchitecture, 0, ""},
+    {-1, PROCESSOR_ARCHITECTURE_IA64, VER_SUITE_DATACENTER, " Datacenter Edition for Itanium-based Systems"},
+    {-1, PROCESSOR_ARCHITECTURE_IA64, VER_SUITE_ENTERPRISE, " Enterprise Edition for Itanium-based Systems"},
+    {-1, PROCESSOR_ARCHITECTURE_IA64, 0, ""},
+    {-1, PROCESSOR_ARCHITECTURE_AMD64, VER_SUITE_DATACENTER, " Datacenter x64 Edition"},
+    {-1, PROCESSOR_ARCHITECTURE_AMD64, VER_SUITE_ENTERPRISE, " Enterprise x64 Edition"},
+    {-1, PROCESSOR_ARCHITECTURE_AMD64, 0, " Standard x64 Edition"},
+    {-1, kAnyArchitecture, VER_SUITE_COMPUTE_SERVER, " Compute Cluster Edition"},
+    {-1, kAnyArchitecture, VER_SUITE_DATACENTER, " Datacenter Edition"},
+    {-1, kAnyArchitecture, VER_SUITE_ENTERPRISE, " Enterprise Edition"},
+    {-1, kAnyArchitecture, VER_SUITE_BLADE, " Web Edition"},
+    {-1, kAnyArchitecture, 0, " Standard Edition"},
+};
+constexpr SuiteEdition kXpEditions[] = {
+    {-1, kAnyArchitecture, VER_SUITE_PERSONAL, " Home Edition"},
+    {-1, kAnyArchitecture, 0, " Professional"},
+};
+constexpr SuiteEdition k2000Editions[] = {
+    {1, kAnyArchitecture, 0, " Professional"},
+    {-1, kAnyArchitecture, VER_SUITE_DATACENTER, " Datacenter Server"},
+    {-1, kAnyArchitecture, VER_SUITE_ENTERPRISE, " Advanced Server"},
+    {-1, kAnyArchitecture, 0, " Server"},
+};
+
+// Editions of the systems that report their product through GetProductInfo.
+struct ProductEdition {
+  DWORD type;
+  const char* text;
+};
+constexpr ProductEdition kProductEditions[] = {
+    {PRODUCT_ULTIMATE, " Ultimate Edition"},
+    {PRODUCT_HOME_PREMIUM, " Home Premium Edition"},
+    {PRODUCT_HOME_BASIC, " Home Basic Edition"},
+    {PRODUCT_ENTERPRISE, " Enterprise Edition"},
+    {PRODUCT_BUSINESS, " Business Edition"},
+    {PRODUCT_STARTER, " Starter Edition"},
+    {PRODUCT_CLUSTER_SERVER, " Cluster Server Edition"},
+    {PRODUCT_DATACENTER_SERVER, " Datacenter Edition"},
+    {PRODUCT_DATACENTER_SERVER_CORE, " Datacenter Edition (core installation)"},
+    {PRODUCT_ENTERPRISE_SERVER, " Enterprise Edition"},
+    {PRODUCT_ENTERPRISE_SERVER_CORE, " Enterprise Edition (core installation)"},
+    {PRODUCT_ENTERPRISE_SERVER_IA64, " Enterprise Edition for Itanium-based Systems"},
+    {PRODUCT_SMALLBUSINESS_SERVER, " Small Business Server"},
+    {PRODUCT_SMALLBUSINESS_SERVER_PREMIUM, " Small Business Server Premium Edition"},
+    {PRODUCT_STANDARD_SERVER, " Standard Edition"},
+    {PRODUCT_STANDARD_SERVER_CORE, " Standard Edition (core installation)"},
+    {PRODUCT_WEB_SERVER, " Web Server Edition"},
+};
+
+// A product name by platform, version, product type (-1: either) and test, with the
+// source of its edition. A row stands for its version and every later one up to the
+// row before it, so within a platform the rows run from the newest down; a system
+// newer than the newest row takes that row's name.
 struct Product {
+  DWORD platform;
   DWORD major;
   DWORD minor;
   int workstation;
+  Test test;
   const char* name;
+  EditionSource source;
+  std::span<const SuiteEdition> editions;
 };
+constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
+constexpr DWORD k9x = VER_PLATFORM_WIN32_WINDOWS;
 constexpr Product kProducts[] = {
-    {6, 1, 1, "Windows 7"},          {6, 1, 0, "Windows Server 2008 R2"},
-    {6, 0, 1, "Windows Vista"},      {6, 0, 0, "Windows Server 2008"},
-    {5, 2, 1, "Windows XP Professional x64"}, {5, 2, 0, "Windows Server 2003"},
-    {5, 1, -1, "Windows XP"},        {5, 0, -1, "Windows 2000"},
-    {4, 0, -1, "Windows NT"},        {4, 10, -1, "Windows 98"},
-    {4, 90, -1, "Windows 98"},
+    {kNt, 6, 1, 1, Test::kNone, "Windows 7", EditionSource::kProductInfo, {}},
+    {kNt, 6, 1, 0, Test::kNone, "Windows Server 2008 R2", EditionSource::kProductInfo, {}},
+    {kNt, 6, 0, 1, Test::kNone, "Windows Vista", EditionSource::kProductInfo, {}},
+    {kNt, 6, 0, 0, Test::kNone, "Windows Server 2008", EditionSource::kProductInfo, {}},
+    {kNt, 5, 2, -1, Test::kServerR2, "Windows Server 2003 R2", EditionSource::kSuite, kServer2003Editions},
+    {kNt, 5, 2, -1, Test::kStorageServer, "Windows Storage Server 2003", EditionSource::kSuite, kServer2003Editions},
+    {kNt, 5, 2, 1, Test::kAmd64, "Windows XP Professional x64", EditionSource::kSuite, kServer2003Editions},
+    {kNt, 5, 2, -1, Test::kNone, "Windows Server 2003", EditionSource::kSuite, kServer2003Editions},
+    {kNt, 5, 1, -1, Test::kNone, "Windows XP", EditionSource::kSuite, kXpEditions},
+    {kNt, 5, 0, -1, Test::kNone, "Windows 2000", EditionSource::kSuite, k2000Editions},
+    {kNt, 0, 0, -1, Test::kNone, "Windows NT", EditionSource::kRegistry, {}},
+    {k9x, 4, 10, -1, Test::kNone, "Windows 98", EditionSource::kNone, {}},
+    {k9x, 0, 0, -1, Test::kNone, "Windows 95", EditionSource::kNone, {}},
+    {VER_PLATFORM_WIN32s, 0, 0, -1, Test::kNone, "Windows 32s", EditionSource::kNone, {}},
 };
+// Any other platform.
+constexpr Product kUnknownProduct = {0, 0, 0, -1, Test::kNone, "Windows NT", EditionSource::kNone, {}};
 
-const char* ProductName(const OSVERSIONINFOEXA& v) {
-  const int workstation = v.wProductType == VER_NT_WORKSTATION ? 1 : 0;
-  for (const Product& p : kProducts) {
-    if (p.major == v.dwMajorVersion && p.minor == v.dwMinorVersion &&
-        (p.workstation < 0 || p.workstation == workstation))
-      return p.name;
+bool Passes(Test test, const System& s) {
+  switch (test) {
+    case Test::kNone: return true;
+    case Test::kServerR2: return GetSystemMetrics(SM_SERVERR2) != 0;
+    case Test::kStorageServer: return (s.version.wSuiteMask & VER_SUITE_STORAGE_SERVER) != 0;
+    case Test::kAmd64: return s.architecture == PROCESSOR_ARCHITECTURE_AMD64;
   }
-  if (v.dwPlatformId == VER_PLATFORM_WIN32s) return "Windows 32s";
-  if (v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return "Windows 95";
-  return "Windows NT";
+  return false;
+}
+
+bool FitsType(int workstation, const System& s) {
+  return workstation < 0 || (workstation == 1) == s.workstation;
+}
+
+const Product& FindProduct(const System& s) {
+  const OSVERSIONINFOEXA& v = s.version;
+  for (const Product& p : kProducts) {
+    const bool reached = v.dwMajorVersion > p.major ||
+                         (v.dwMajorVersion == p.major && v.dwMinorVersion >= p.minor);
+    if (p.platform == v.dwPlatformId && reached && FitsType(p.workstation, s) && Passes(p.test, s))
+      return p;
+  }
+  return kUnknownProduct;
 }
 
 // " Workstation" or " Server" from the registry's product type (Windows NT).
@@ -68,42 +184,86 @@ std::string NtEdition() {
   return {};
 }
 
-std::string Edition(const OSVERSIONINFOEXA& v) {
-  if (v.dwMajorVersion == 4 && v.dwPlatformId == VER_PLATFORM_WIN32_NT) return NtEdition();
-  if (v.wProductType == VER_NT_WORKSTATION) {
-    if (v.dwMajorVersion == 5 && v.dwMinorVersion == 1)
-      return (v.wSuiteMask & VER_SUITE_PERSONAL) ? " Home Edition" : " Professional";
+std::string ProductInfoEdition(const OSVERSIONINFOEXA& v) {
+  const auto product_info = Kernel32Function<GetProductInfoFn>("GetProductInfo");
+  DWORD type = PRODUCT_UNDEFINED;
+  if (product_info == nullptr ||
+      !product_info(v.dwMajorVersion, v.dwMinorVersion, v.wServicePackMajor, v.wServicePackMinor, &type))
     return {};
+  for (const ProductEdition& e : kProductEditions)
+    if (e.type == type) return e.text;
+  return {};
+}
+
+std::string SuiteEditionText(std::span<const SuiteEdition> editions, const System& s) {
+  for (const SuiteEdition& e : editions) {
+    if (FitsType(e.workstation, s) &&
+        (e.architecture == kAnyArchitecture || e.architecture == s.architecture) &&
+        (e.suite == 0 || (s.version.wSuiteMask & e.suite) != 0))
+      return e.text;
   }
-  if (v.wSuiteMask & VER_SUITE_DATACENTER) return " Datacenter Edition";
-  if (v.wSuiteMask & VER_SUITE_ENTERPRISE) return " Enterprise Edition";
-  if (v.wSuiteMask & VER_SUITE_BLADE) return " Web Edition";
-  if (v.dwMajorVersion == 5 && v.dwMinorVersion == 0) return " Server";
-  return " Standard Edition";
+  return {};
+}
+
+std::string Edition(const Product& p, const System& s) {
+  switch (p.source) {
+    case EditionSource::kNone: return {};
+    case EditionSource::kSuite: return SuiteEditionText(p.editions, s);
+    case EditionSource::kProductInfo: return ProductInfoEdition(s.version);
+    case EditionSource::kRegistry: return NtEdition();
+  }
+  return {};
+}
+
+// The version record; systems before NT 4.0 SP6 (and the 9x line) fill only the short
+// form, whose product type and suite stay zero.
+bool ReadVersion(OSVERSIONINFOEXA* v) {
+  *v = {};
+  v->dwOSVersionInfoSize = sizeof *v;
+  if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(v))) {
+    *v = {};
+    v->dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(v))) return false;
+  }
+  v->szCSDVersion[sizeof v->szCSDVersion - 1] = '\0';
+  return true;
+}
+
+WORD NativeArchitecture() {
+  SYSTEM_INFO si{};
+  if (const auto native = Kernel32Function<GetNativeSystemInfoFn>("GetNativeSystemInfo")) native(&si);
+  else GetSystemInfo(&si);
+  return si.wProcessorArchitecture;
 }
 
 // The platform description and the version text.
 void Describe(bool with_machine, std::string* platform, std::string* version) {
-  OSVERSIONINFOEXA v{};
-  v.dwOSVersionInfoSize = sizeof v;
-  if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&v))) {
+  System s{};
+  if (!ReadVersion(&s.version)) {
     *platform = std::string(kDefaultPlatform);
     version->clear();
     return;
   }
-  SYSTEM_INFO si{};
-  GetNativeSystemInfo(&si);
-  const bool wide = si.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
-                    si.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+  const OSVERSIONINFOEXA& v = s.version;
+  s.architecture = NativeArchitecture();
+  s.workstation = v.wProductType == VER_NT_WORKSTATION;
+  const Product& product = FindProduct(s);
+  const bool wide = s.architecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+                    s.architecture == PROCESSOR_ARCHITECTURE_IA64 ||
+                    s.architecture == PROCESSOR_ARCHITECTURE_ARM64;
   *platform = with_machine ? "Microsoft " : "";
-  *platform += ProductName(v);
-  if (with_machine) *platform += Edition(v) + (wide ? ", 64-bit" : ", 32-bit");
+  *platform += product.name;
+  if (with_machine) *platform += Edition(product, s) + (wide ? ", 64-bit" : ", 32-bit");
   char text[256];
-  if (with_machine)
-    std::snprintf(text, sizeof text, "%lu.%lu.%lu %s", v.dwMajorVersion, v.dwMinorVersion,
-                  v.dwBuildNumber, v.szCSDVersion);
-  else
+  if (with_machine) {
+    // The 9x line keeps its version in the build number's high word.
+    const DWORD build = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(v.dwBuildNumber)
+                                                                     : v.dwBuildNumber;
+    std::snprintf(text, sizeof text, "%lu.%lu.%lu %s", v.dwMajorVersion, v.dwMinorVersion, build,
+                  v.szCSDVersion);
+  } else {
     std::snprintf(text, sizeof text, "%lu.%lu", v.dwMajorVersion, v.dwMinorVersion);
+  }
   *version = text;
 }
 
