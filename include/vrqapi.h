@@ -27,6 +27,14 @@
 #  define VRQAPI_API __attribute__((visibility("default")))
 #endif
 
+/* Marks what the Linux build exports and the Windows DLL keeps to itself (the block
+ * tracking, the steps of the permit mask, the tokenizer and the MQSC table routines). */
+#if defined(_WIN32)
+#  define VRQAPI_LINUX_API
+#else
+#  define VRQAPI_LINUX_API VRQAPI_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -36,7 +44,7 @@ extern "C" {
 
 /* The fill byte of fNewMemory (its low byte fills every new block): 0, so new memory is
  * zero-filled and the rest of the toolkit relies on that. */
-VRQAPI_API extern const int32_t bGarbage;
+VRQAPI_LINUX_API extern const int32_t bGarbage;
 
 /* One registered block in the tracking list (newest first). The allocation functions do
  * not register anything; only fCreateBlockInfo does. */
@@ -60,21 +68,21 @@ VRQAPI_API void FreeMemory(void* block);
  * path that cannot be opened is reported and the log goes to standard output. */
 VRQAPI_API void SetMemoryLogFile(const char* path);
 /* Registers a block at the head of the tracking list. 0 when the record cannot be had. */
-VRQAPI_API int fCreateBlockInfo(void* address, size_t size, const char* module);
+VRQAPI_LINUX_API int fCreateBlockInfo(void* address, size_t size, const char* module);
 /* Unlinks and releases the record whose block starts at address; nothing when none. */
-VRQAPI_API void FreeBlockInfo(void* address);
+VRQAPI_LINUX_API void FreeBlockInfo(void* address);
 /* The first record whose block contains pointer, or null. */
-VRQAPI_API BlockRecord* pbiGetBlockInfo(void* pointer);
+VRQAPI_LINUX_API BlockRecord* pbiGetBlockInfo(void* pointer);
 /* Moves the record containing oldAddress to newAddress/newSize; returns newSize. */
-VRQAPI_API size_t UpdateBlockInfo(void* oldAddress, void* newAddress, size_t newSize);
+VRQAPI_LINUX_API size_t UpdateBlockInfo(void* oldAddress, void* newAddress, size_t newSize);
 /* Size of the registered block containing pointer, 0 when none. */
-VRQAPI_API size_t sizeofBlock(void* pointer);
+VRQAPI_LINUX_API size_t sizeofBlock(void* pointer);
 /* Clears the referenced flag of every record. */
-VRQAPI_API void ClearMemoryRefs(void);
+VRQAPI_LINUX_API void ClearMemoryRefs(void);
 /* Sets the referenced flag of the record containing pointer; nothing when none. */
 VRQAPI_API void NoteMemoryRef(void* pointer);
 /* Walks the list; reports nothing. */
-VRQAPI_API void CheckMemoryRefs(void);
+VRQAPI_LINUX_API void CheckMemoryRefs(void);
 /* Always 1: pointers are not validated. */
 VRQAPI_API int fValidPointer(void* pointer, size_t size);
 /* Writes one line per record and an end line to the memory log; returns the count. */
@@ -788,11 +796,11 @@ VRQAPI_API int vrqGetValueExtExt2(const char* text, const char* keyDelims,
 VRQAPI_API int32_t vrqLineCount(const char* text);
 VRQAPI_API const char* vrqGoToLine(const char* text, int32_t n);
 /* 1 when ch occurs in the terminated set (the terminator is never a member). */
-VRQAPI_API int vrqIsMember(int ch, const char* set);
+VRQAPI_LINUX_API int vrqIsMember(int ch, const char* set);
 /* Reads one token from text into token (VRQ_INI_VALUE_SIZE bytes; longer tokens are cut
  * but consumed whole) and sets *consumed to the characters it used. Returns 0 with an
  * empty token when text is empty, else 1. "#" starts a comment that runs to its line end. */
-VRQAPI_API int vrqGetToken(char* token, const char* text, const char* delimiters,
+VRQAPI_LINUX_API int vrqGetToken(char* token, const char* text, const char* delimiters,
                            int32_t* consumed);
 
 /* Resolves workGroup through "mqgroup.ini". targets holds VRQ_WORKGROUP_TARGETS optional
@@ -824,19 +832,19 @@ VRQAPI_API int IsRegExpMatch(const char* pattern, const char* name, int ignoreCa
  * by element with key. Texts beyond 2057 characters are cut. */
 VRQAPI_API int IsPermitMaskMatch(const char* mask, const char* key);
 /* The permit comparison after the "*" shortcut: heads, then tails at the last backslash. */
-VRQAPI_API int CompareMaskToKey(const char* mask, const char* key);
+VRQAPI_LINUX_API int CompareMaskToKey(const char* mask, const char* key);
 /* Element-wise comparison (elements split at ':', '\\' and blank, at most 10 of at most
  * 79 characters each side; longer ones are cut); stores and returns 1 match / 0 not. */
 VRQAPI_API int CompareMaskTokensWithKeyTokens(const char* mask, const char* key, int* result);
 /* Matches one element against a pattern with "*" and "?". */
-VRQAPI_API int strPatternMatch(const char* pattern, const char* element);
+VRQAPI_LINUX_API int strPatternMatch(const char* pattern, const char* element);
 /* At a "*" in *pattern: copies the literal run after it into work (at least 80 bytes,
  * the run cut to 79) and moves *element past the last occurrence of the run in the
  * element's value part and *pattern past the run. 1 when the run occurs, else 0. */
-VRQAPI_API int strLastSubMask(const char** pattern, const char** element, char* work);
+VRQAPI_LINUX_API int strLastSubMask(const char** pattern, const char** element, char* work);
 /* Moves *position to the first character of text that is in delimiters and returns 1;
  * 0 and unchanged when there is none. */
-VRQAPI_API int strPushPastDelim(const char** position, const char* delimiters);
+VRQAPI_LINUX_API int strPushPastDelim(const char** position, const char* delimiters);
 
 /* ---- end of MASKS ---- */
 
@@ -907,38 +915,38 @@ typedef struct MQSCMASTER {
 
 /* The command table (escape command first), null-terminated; the other table symbols
  * (Mqcmd*, rMqcmd*, Mqa*, Mqt*, Mqp*) are exported from the library as well. */
-VRQAPI_API extern MQSCKEY* MqCmdTbl[];
-VRQAPI_API extern const MQSCMASTER MasterTbl[];
-VRQAPI_API extern const MQSCRC CSQRc[];
+VRQAPI_LINUX_API extern MQSCKEY* MqCmdTbl[];
+VRQAPI_LINUX_API extern const MQSCMASTER MasterTbl[];
+VRQAPI_LINUX_API extern const MQSCRC CSQRc[];
 
 /* Returns MqCmdTbl. */
 VRQAPI_API MQSCKEY** GetCmdTbl(void);
 
 /* The first entry of a null-terminated entry table whose id equals key (mode 1, key points
  * to a 32-bit integer) or whose keyword equals the text key (mode 2); null otherwise. */
-VRQAPI_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key);
+VRQAPI_LINUX_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key);
 
 /* In a rule table, the first row's entry whose id equals the integer key (mode 1), or
  * (mode 2) whose keyword equals the text key or, for an entry without keyword (its values
  * stand alone in MQSC), whose value table holds that name. */
-VRQAPI_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key);
+VRQAPI_LINUX_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key);
 
 /* Keeps a value in the entry by its type (see the keyword entry) and marks nothing: types 0
  * and 3 copy length characters, 4, 6 and 7 at most length characters of a terminated text,
  * 2 the integer data points to, 5 the value entry data; 1 keeps nothing. 0 for other types. */
-VRQAPI_API int tblSetValue(MQSCKEY* entry, const void* data, int length);
+VRQAPI_LINUX_API int tblSetValue(MQSCKEY* entry, const void* data, int length);
 
 /* Hands the kept value out: strings are copied to out (room at least the kept length + 1;
  * "''" when none) and released, type 2 writes an int32_t, type 5 a copy of the value entry
  * (an MQSCKEY). Returns 1, or 0 for other types. */
-VRQAPI_API int tblGetValue(MQSCKEY* entry, void* out);
+VRQAPI_LINUX_API int tblGetValue(MQSCKEY* entry, void* out);
 
 /* The id table for the first three characters of a response message id; null when none. */
-VRQAPI_API const MQSCRC* GetTable(const char* msgid);
+VRQAPI_LINUX_API const MQSCRC* GetTable(const char* msgid);
 
 /* The completion code and reason of the response message id kept as the command entry's
  * value; 0 and 0 for an unknown id. Returns 1. */
-VRQAPI_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason);
+VRQAPI_LINUX_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason);
 
 /* ---- end of MQSC TABLES ---- */
 
@@ -1120,7 +1128,7 @@ VRQAPI_API int MqscToPcfDisplayGroup(const char* line, PcfMessage* pcf, MQLONG* 
  * the next delimiter, which it stores in *found (0 at the end of the text) and replaces by
  * a terminator. Returns the token, or null at the end or for a token over 65,535 characters.
  */
-VRQAPI_API char* strtok_x(char* text, const char* delimiters, char* found);
+VRQAPI_LINUX_API char* strtok_x(char* text, const char* delimiters, char* found);
 
 /* Replaces every terminator byte before the last byte of length bytes of text by a blank. */
 VRQAPI_API void MqscCorrection(char* text, MQLONG length);
@@ -1148,16 +1156,16 @@ VRQAPI_API int MqscIntToPcf(MQSCKEY* entry, const char* value, MQLONG* reason);
  * the data start), advances it and returns 1, or returns 0 with *reason 5003 when the
  * structure does not fit the allocated length.
  */
-VRQAPI_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, MQLONG* reason);
-VRQAPI_API int EmitPcfConst(PcfMessage* pcf, MQLONG parameter, MQLONG* offset, MQLONG* reason);
-VRQAPI_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLONG* offset,
+VRQAPI_LINUX_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, MQLONG* reason);
+VRQAPI_LINUX_API int EmitPcfConst(PcfMessage* pcf, MQLONG parameter, MQLONG* offset, MQLONG* reason);
+VRQAPI_LINUX_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLONG* offset,
                           MQLONG* reason);
-VRQAPI_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset,
+VRQAPI_LINUX_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset,
                           MQLONG* reason);
-VRQAPI_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* value,
+VRQAPI_LINUX_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* value,
                               MQLONG* offset, MQLONG* reason);
 /* One set entry as its PCF structure (by the entry's type); the entry is cleared. */
-VRQAPI_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason);
+VRQAPI_LINUX_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason);
 /* The whole response from the current rule table: header, then every set entry in table
  * order; sets the used length. 1, or 0 with *reason. */
 VRQAPI_API int EmitPcfMsg(PcfMessage* pcf, MQSCKEY* command, MQLONG* reason);

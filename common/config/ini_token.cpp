@@ -7,12 +7,12 @@
 
 extern "C" {
 
-VRQAPI_API int vrqIsMember(int ch, const char* set) {
+VRQAPI_LINUX_API int vrqIsMember(int ch, const char* set) {
   if (set == nullptr) return 0;
   return vrq::ini::IsMember(static_cast<char>(ch), set) ? 1 : 0;
 }
 
-VRQAPI_API int vrqGetToken(char* token, const char* text, const char* delimiters,
+VRQAPI_LINUX_API int vrqGetToken(char* token, const char* text, const char* delimiters,
                            int32_t* consumed) {
   if (token == nullptr) return 0;
   if (text == nullptr) {

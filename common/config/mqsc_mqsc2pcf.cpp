@@ -117,7 +117,7 @@ bool KeepValue(MQSCKEY* e, const char* token, MQLONG* reason) {
 
 extern "C" {
 
-VRQAPI_API char* strtok_x(char* text, const char* delimiters, char* found) {
+VRQAPI_LINUX_API char* strtok_x(char* text, const char* delimiters, char* found) {
   if (found != nullptr) *found = 0;
   if (text != nullptr) g_position = text;
   char* p = g_position;
@@ -239,7 +239,7 @@ VRQAPI_API int MqscIntToPcf(MQSCKEY* entry, const char* value, MQLONG* reason) {
   return 1;
 }
 
-VRQAPI_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, MQLONG* reason) {
+VRQAPI_LINUX_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, MQLONG* reason) {
   if (pcf == nullptr || command == nullptr || offset == nullptr || reason == nullptr) return 0;
   if (!Room(pcf, *offset, MQCFH_STRUC_LENGTH, reason)) return 0;
   MQCFH h{};
@@ -256,7 +256,7 @@ VRQAPI_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, 
   return 1;
 }
 
-VRQAPI_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLONG* offset, MQLONG* reason) {
+VRQAPI_LINUX_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLONG* offset, MQLONG* reason) {
   if (pcf == nullptr || offset == nullptr || reason == nullptr) return 0;
   if (!Room(pcf, *offset, MQCFIN_STRUC_LENGTH, reason)) return 0;
   MQCFIN in{};
@@ -270,11 +270,11 @@ VRQAPI_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLON
   return 1;
 }
 
-VRQAPI_API int EmitPcfConst(PcfMessage* pcf, MQLONG parameter, MQLONG* offset, MQLONG* reason) {
+VRQAPI_LINUX_API int EmitPcfConst(PcfMessage* pcf, MQLONG parameter, MQLONG* offset, MQLONG* reason) {
   return EmitPcfInt(pcf, parameter, 0, offset, reason);
 }
 
-VRQAPI_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset, MQLONG* reason) {
+VRQAPI_LINUX_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset, MQLONG* reason) {
   if (pcf == nullptr || value == nullptr || offset == nullptr || reason == nullptr) return 0;
   size_t n = std::strlen(value);
   if (n > kMaxToken) {
@@ -298,7 +298,7 @@ VRQAPI_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, 
   return 1;
 }
 
-VRQAPI_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset,
+VRQAPI_LINUX_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset,
                               MQLONG* reason) {
   if (pcf == nullptr || value == nullptr || offset == nullptr || reason == nullptr) return 0;
   std::vector<std::string_view> items = ListItems(value);
@@ -330,7 +330,7 @@ VRQAPI_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* val
   return 1;
 }
 
-VRQAPI_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason) {
+VRQAPI_LINUX_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason) {
   if (entry == nullptr || reason == nullptr) return 0;
   MQLONG parameter = static_cast<MQLONG>(entry->lId);
   int ok = 0;

@@ -65,7 +65,7 @@ extern "C" {
 
 VRQAPI_API MQSCKEY** GetCmdTbl(void) { return MqCmdTbl; }
 
-VRQAPI_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key) {
+VRQAPI_LINUX_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key) {
   if (table == nullptr || key == nullptr) return nullptr;
   for (MQSCKEY** e = table; *e != nullptr; ++e) {
     if (mode == kModeId && (*e)->lId == *static_cast<const int32_t*>(key)) return *e;
@@ -75,7 +75,7 @@ VRQAPI_API MQSCKEY* tblSearch(MQSCKEY** table, int mode, const void* key) {
   return nullptr;
 }
 
-VRQAPI_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key) {
+VRQAPI_LINUX_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key) {
   if (rule == nullptr || key == nullptr) return nullptr;
   for (MQSCRULE* r = rule; r->lKind != MQSC_RULE_END; ++r) {
     MQSCKEY* e = r->pEntry;
@@ -90,7 +90,7 @@ VRQAPI_API MQSCKEY* cmdSearch(MQSCRULE* rule, int mode, const void* key) {
   return nullptr;
 }
 
-VRQAPI_API int tblSetValue(MQSCKEY* entry, const void* data, int length) {
+VRQAPI_LINUX_API int tblSetValue(MQSCKEY* entry, const void* data, int length) {
   if (entry == nullptr) return 0;
   const char* text = static_cast<const char*>(data);
   switch (entry->lType) {
@@ -116,7 +116,7 @@ VRQAPI_API int tblSetValue(MQSCKEY* entry, const void* data, int length) {
   }
 }
 
-VRQAPI_API int tblGetValue(MQSCKEY* entry, void* out) {
+VRQAPI_LINUX_API int tblGetValue(MQSCKEY* entry, void* out) {
   if (entry == nullptr || out == nullptr) return 0;
   if (KeepsString(entry->lType)) {
     char* dest = static_cast<char*>(out);
@@ -140,7 +140,7 @@ VRQAPI_API int tblGetValue(MQSCKEY* entry, void* out) {
   return 0;
 }
 
-VRQAPI_API const MQSCRC* GetTable(const char* msgid) {
+VRQAPI_LINUX_API const MQSCRC* GetTable(const char* msgid) {
   if (msgid == nullptr) return nullptr;
   for (const MQSCMASTER* m = MasterTbl; m->pszPrefix != nullptr; ++m) {
     if (std::strncmp(m->pszPrefix, msgid, 3) == 0) return m->pTable;
@@ -148,7 +148,7 @@ VRQAPI_API const MQSCRC* GetTable(const char* msgid) {
   return nullptr;
 }
 
-VRQAPI_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason) {
+VRQAPI_LINUX_API int MqscRcToPcf(MQSCKEY* command, MQLONG* compcode, MQLONG* reason) {
   if (compcode != nullptr) *compcode = MQCC_OK;
   if (reason != nullptr) *reason = MQRC_NONE;
   const char* id = command != nullptr ? command->value.psz : nullptr;
