@@ -1,6 +1,6 @@
 // Fact publishing: the ping indicators sent to a fact collector as one text of
-// comma-separated name=value pairs, a UDP datagram (or a TCP line), plus the helpers that
-// take the collector's address from "VX_OUTPUT".
+// comma-separated name=value pairs, a UDP datagram (or a TCP line). The collector named by
+// "VX_OUTPUT" is served in ping_publish_env_posix.cpp.
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,7 +63,9 @@ void CopyText(char (&field)[N], std::string_view text) {
   field[n] = '\0';
 }
 
-SocketAddress TargetAddress(std::string_view host, std::string_view port, bool udp) {
+}  // namespace
+
+SocketAddress PublishTarget(std::string_view host, std::string_view port, bool udp) {
   SocketAddress address{};
   CopyText(address.szHost, host);
   CopyText(address.szService, port);
@@ -73,7 +75,7 @@ SocketAddress TargetAddress(std::string_view host, std::string_view port, bool u
 }
 
 // The text as it goes on the wire: ASCII, at most kMaxSendBytes bytes.
-std::string WireText(const char* text) {
+std::string PublishWireText(const char* text) {
   std::string_view view(text);
   if (view.size() > kMaxSendBytes) view = view.substr(0, kMaxSendBytes);
   std::string out(view);
@@ -85,7 +87,7 @@ std::string WireText(const char* text) {
   return out;
 }
 
-int Send(SocketRecord* publisher, std::string& payload, SocketAddress* address) {
+int PublishSend(SocketRecord* publisher, std::string& payload, SocketAddress* address) {
   Buffer buffer{};
   buffer.pBuffer = payload.data();
   buffer.lLength = static_cast<MQLONG>(payload.size());
@@ -94,23 +96,6 @@ int Send(SocketRecord* publisher, std::string& payload, SocketAddress* address) 
   publisher->lLastError = 0;
   return WriteSocket(publisher, &buffer, address);
 }
-
-// VX_OUTPUT is "host:port"; the port ends at the next blank.
-bool CollectorFromEnvironment(SocketAddress* address, std::string* host, std::string* port) {
-  const char* value = std::getenv("VX_OUTPUT");
-  if (!value) return false;
-  std::string_view text(value);
-  size_t colon = text.find(':');
-  *host = std::string(text.substr(0, colon));
-  if (colon != std::string_view::npos) {
-    std::string_view rest = text.substr(colon + 1);
-    *port = std::string(rest.substr(0, rest.find(' ')));
-  }
-  *address = TargetAddress(*host, *port, true);
-  return true;
-}
-
-}  // namespace
 
 SocketRecord* publishOpen(int udp) {
   auto* publisher = static_cast<SocketRecord*>(std::calloc(1, sizeof(SocketRecord)));
@@ -135,7 +120,7 @@ void publishClose(SocketRecord* publisher) {
 
 int publishFact(SocketRecord* publisher, const char* host, const char* port, const char* text, int udp) {
   if (!publisher || !text) return EINVAL;
-  SocketAddress address = TargetAddress(host ? host : "", port ? port : "", udp != 0);
+  SocketAddress address = PublishTarget(host ? host : "", port ? port : "", udp != 0);
   if (!udp && !bConnected) {
     int status = ConnectSocket(publisher, &address);
     if (!status) {
@@ -157,9 +142,9 @@ int publishFact(SocketRecord* publisher, const char* host, const char* port, con
     std::printf("publishFact: ConnectSocket call success");
     sleep(kFirstSendDelaySeconds);
   }
-  std::string payload = WireText(text);
+  std::string payload = PublishWireText(text);
   if (!udp) payload.push_back('\n');
-  if (!Send(publisher, payload, &address)) {
+  if (!PublishSend(publisher, payload, &address)) {
     int error = publisher->lLastError;
     std::printf("ERROR: failed to write to host(service)=%s(%s), sock type %d, RC(%d)\n",
                 address.szHost, address.szService, publisher->iType, error);
@@ -173,28 +158,6 @@ int publishFact(SocketRecord* publisher, const char* host, const char* port, con
     return error ? error : EIO;
   }
   return 0;
-}
-
-int publish_fact(SocketRecord* publisher, const char* text) {
-  SocketAddress address{};
-  std::string host, port;
-  if (!publisher || !text || !CollectorFromEnvironment(&address, &host, &port)) return 0;
-  std::string payload = WireText(text);
-  if (!Send(publisher, payload, &address)) {
-    std::printf("ERROR: failed to write to %s(%s) %d, RC(%d)\n", host.c_str(), port.c_str(),
-                publisher->iType, publisher->lLastError);
-    return publisher->lLastError ? publisher->lLastError : EIO;
-  }
-  return 0;
-}
-
-int publishString(SocketRecord* publisher, const char* name, const char* value) {
-  std::string text = std::string(name ? name : "") + "=" + (value ? value : "");
-  return publish_fact(publisher, text.c_str());
-}
-
-int publishInt(SocketRecord* publisher, const char* name, int value) {
-  return publishString(publisher, name, std::to_string(value).c_str());
 }
 
 std::string FormatReportFacts(const PingArgs& args, const PingStats& s, const PingIndicators& d, int reason) {

@@ -1,6 +1,6 @@
-// The ping utility's clock. Both the clock and the put-stamp conversions break a UTC time
-// down and convert it back as local time, so that differences between them are true
-// elapsed milliseconds whatever the local zone.
+// The put-stamp conversions of the ping utility. They, like the clock (ping_clock_*.cpp),
+// break a UTC time down and convert it back as local time, so that differences between
+// them are true elapsed milliseconds whatever the local zone.
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -16,19 +16,11 @@ int Field(const char* text, int offset, int width) {
   return std::atoi(buf);
 }
 
+}  // namespace
+
 int64_t LocalSeconds(std::tm* tm) {
   tm->tm_isdst = -1;
   return static_cast<int64_t>(std::mktime(tm));
-}
-
-}  // namespace
-
-int64_t curUtcTimeMsec() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  std::tm tm{};
-  gmtime_r(&now.tv_sec, &tm);
-  return LocalSeconds(&tm) * 1000 + now.tv_nsec / 1000000;
 }
 
 int64_t cnv_milltm(const char* time8) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
+#include <string_view>
 
 #include "vrqclnx.h"
 #include "vrqmqtx.h"
@@ -71,6 +73,8 @@ struct PingIndicators {
 int64_t curUtcTimeMsec();
 int64_t cnv_milltm(const char* time8);
 int64_t cnv_millts(const char* date8, const char* time8);
+// Seconds of a broken-down time read as local time, daylight saving left to the system.
+int64_t LocalSeconds(std::tm* tm);
 
 // Sets the defaults of a zeroed record.
 void SetPingDefaults(PingArgs* args);
@@ -95,10 +99,18 @@ SocketRecord* publishOpen(int udp);
 void publishClose(SocketRecord* publisher);
 // Sends one fact text; 0 on success or the socket's last error.
 int publishFact(SocketRecord* publisher, const char* host, const char* port, const char* text, int udp);
-// Send to the collector named by "VX_OUTPUT" (host:port); nothing when it is unset.
+#if !defined(_WIN32)
+// Send to the collector named by "VX_OUTPUT" (host:port); nothing when it is unset. The
+// Windows build has no such collector.
 int publish_fact(SocketRecord* publisher, const char* text);
 int publishString(SocketRecord* publisher, const char* name, const char* value);
 int publishInt(SocketRecord* publisher, const char* name, int value);
+#endif
+// The text as it goes on the wire (ASCII, cut to what one send carries) and one send of
+// it to address; the socket layer's result.
+std::string PublishWireText(const char* text);
+int PublishSend(SocketRecord* publisher, std::string& payload, SocketAddress* address);
+SocketAddress PublishTarget(std::string_view host, std::string_view port, bool udp);
 // The report's 35 facts as one text (cut to 6144 bytes) and their sending.
 std::string FormatReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
 void PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
