@@ -2,6 +2,7 @@
 // it waits, and never gives up.
 #include <cstdio>
 
+#include "message_catalogue.h"
 #include "socket_sys.h"
 
 namespace {
@@ -11,7 +12,9 @@ constexpr unsigned kStepSeconds = 5;
 constexpr const char* kWaitingLog = "1157I %s Waiting for TCP/IP to become active";
 constexpr const char* kActiveLog = "1158I TCP/IP now active, initialization will proceed for %s";
 
+// Logs a message whose format goes through the catalogue first.
 void LogWithName(const char* format, const char* name) {
+  format = vrq::net::CatalogueText(format);
   char text[512];
   std::snprintf(text, sizeof text, format, name != nullptr ? name : "");
   LOGMSG(text, 1);
