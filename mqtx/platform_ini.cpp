@@ -126,7 +126,7 @@ void ReadLogStanza(const Stanza& stanza, std::string_view pathKey, MQLogInfo* in
     else if (key == "LogSecondaryFiles") info->lSecondaryFiles = ToInt(value);
     else if (key == "LogFilePages") info->lFilePages = ToInt(value);
     else if (key == "LogBufferPages") info->lBufferPages = ToInt(value);
-    else if (key == "LogType") info->lLogType = value.starts_with(kCircular) ? kLogCircular : kLogLinear;
+    else if (key == "LogType") info->lLogType = LogTypeOf(value);
     else if (key == pathKey) {
       const std::string_view path = value.substr(0, sizeof info->szLogPath - 1);
       if (!path.empty()) std::memcpy(info->szLogPath, path.data(), path.size());
@@ -213,7 +213,11 @@ VRQMQTX_LINUX_API int Get_QMgr_Names(PcfMessage* message, const char* mask) {
   try {
     const std::string path = MqsIniPath();
     Ini mqs;
-    if (!mqs.Load(path, kMqsKeyDelims, kMqsValueTerms)) {
+    std::vector<std::string> stored;
+    if (mqs.Load(path, kMqsKeyDelims, kMqsValueTerms)) {
+      for (const Stanza& s : ParseStanzas(mqs.Text()))
+        if (s.name == kQueueManagerStanza) stored.emplace_back(s.Value("Name"));
+    } else if (!QueueManagersWithoutMqsIni(&stored)) {
       std::printf("%s%s\n", kFopenError, std::strerror(mqs.OpenErrno()));
       char text[VRQ_INI_ERRTEXT_SIZE + 1100];
       std::snprintf(text, sizeof text, kCannotOpenMqs, path.c_str(), mqs.Error());
@@ -226,10 +230,9 @@ VRQMQTX_LINUX_API int Get_QMgr_Names(PcfMessage* message, const char* mask) {
     }
     const char* filter = mask != nullptr ? mask : "*";
     std::vector<std::string> names;
-    for (const Stanza& s : ParseStanzas(mqs.Text())) {
+    for (const std::string& entry : stored) {
       if (names.size() >= VRQ_MAX_QMGR_NAMES) break;
-      if (s.name != kQueueManagerStanza) continue;
-      const std::string name = Cut(s.Value("Name"));
+      const std::string name = Cut(Trim(entry));
       if (name.empty() || IsMaskMatch(filter, name.c_str()) != 1) continue;
       if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
@@ -290,18 +293,44 @@ int RemoteQMgrNamesFromIni(PcfMessage* message, const char* group) {
         return true;
       });
     } else {
-      char text[VRQ_INI_PATH_MAX + 64];
-      std::snprintf(text, sizeof text, kCannotReadGroup, fileName);
-      LOGMSG(text, 1);
+      LogUnreadableGroup(fileName);
     }
-    const std::vector<std::string> defaults(names.size(), kGroupDefault);
-    AppendNameList(message, kGroupDefaultParameter, defaults);
-    AppendNameList(message, MQCA_Q_MGR_NAME, names);
-    RawToPcf(message);
-    return names.empty() ? 0 : 1;
+    return AppendRemoteQMgrLists(message, names);
   } catch (...) {
     return 0;
   }
+}
+
+int AppendRemoteQMgrLists(PcfMessage* message, const std::vector<std::string>& names) {
+  std::vector<std::string> cut;
+  cut.reserve(names.size());
+  for (const std::string& name : names) cut.push_back(Cut(name));
+  const std::vector<std::string> defaults(cut.size(), kGroupDefault);
+  AppendNameList(message, kGroupDefaultParameter, defaults);
+  AppendNameList(message, MQCA_Q_MGR_NAME, cut);
+  RawToPcf(message);
+  return cut.empty() ? 0 : 1;
+}
+
+void LogUnreadableGroup(const char* source) {
+  const char* name = source != nullptr ? source : "";
+  std::vector<char> text(std::strlen(name) + std::strlen(kCannotReadGroup) + 1);
+  std::snprintf(text.data(), text.size(), kCannotReadGroup, name);
+  LOGMSG(text.data(), 1);
+}
+
+int LogInfoFromQmIni(const std::string& path, MQLogInfo* info) {
+  if (info == nullptr) return 0;
+  *info = MQLogInfo{};
+  Ini qm;
+  if (!qm.Load(path, kMqsKeyDelims, kMqsValueTerms)) return 0;
+  const std::vector<Stanza> stanzas = ParseStanzas(qm.Text());
+  if (const Stanza* s = FindStanza(stanzas, kLogStanza)) ReadLogStanza(*s, "LogPath", info);
+  return 1;
+}
+
+int32_t LogTypeOf(std::string_view text) {
+  return text.starts_with(kCircular) ? kLogCircular : kLogLinear;
 }
 
 }  // namespace vrq::platform
@@ -322,11 +351,7 @@ VRQMQTX_LINUX_API int GetMQLogInfo_FromIni(const char* name, MQLogInfo* info) {
     }
     const std::optional<std::string> directory = QueueManagerDirectory(name);
     if (!directory) return 0;
-    Ini qm;
-    if (!qm.Load(JoinPath(*directory, kQmIni), kMqsKeyDelims, kMqsValueTerms)) return 0;
-    const std::vector<Stanza> stanzas = ParseStanzas(qm.Text());
-    if (const Stanza* s = FindStanza(stanzas, kLogStanza)) ReadLogStanza(*s, "LogPath", info);
-    return 1;
+    return LogInfoFromQmIni(JoinPath(*directory, kQmIni), info);
   } catch (...) {
     return 0;
   }

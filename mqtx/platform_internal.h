@@ -40,6 +40,10 @@ struct DirEntry {
 // cannot be opened.
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* entries);
 bool IsRelative(const char* path);
+// The queue managers of an installation without mqs.ini (MQ 5.x on Windows keeps them in
+// the registry), appended to names as they are stored; false when there is no such source
+// or it cannot be read (Windows prints why). Linux has none.
+bool QueueManagersWithoutMqsIni(std::vector<std::string>* names);
 
 // ---- mqs.ini and qm.ini (platform_ini.cpp) ----
 
@@ -61,6 +65,17 @@ std::optional<std::string> QueueManagerDirectory(const char* name);
 // (the Linux answers of GetDefaultQmgr and GetRemoteQMgrNames).
 int DefaultQmgrFromIni(char* out, int size);
 int RemoteQMgrNamesFromIni(PcfMessage* message, const char* group);
+// Appends the two lists of a remote queue-manager group ("DEFAULT" for each name under
+// parameter 20011, the names cut to 48 characters under MQCA_Q_MGR_NAME) and re-indexes
+// the message; 1 when names is not empty.
+int AppendRemoteQMgrLists(PcfMessage* message, const std::vector<std::string>& names);
+// Logs 0108E for a group source (file or registry key) that could not be read.
+void LogUnreadableGroup(const char* source);
+// Log settings from the "Log:" stanza of the qm.ini at path; info is cleared first. 1 when
+// the file was read.
+int LogInfoFromQmIni(const std::string& path, MQLogInfo* info);
+// The log type of a LogType text: circular (2) when it begins with "CIRCULAR", else linear (3).
+int32_t LogTypeOf(std::string_view text);
 // Copies text into out (room bytes) when it fits; false otherwise.
 bool CopyOut(std::string_view text, char* out, std::size_t room);
 

@@ -44,6 +44,9 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* entries)
 
 bool IsRelative(const char* path) { return path != nullptr && path[0] != '/'; }
 
+// Every Linux installation keeps its queue managers in mqs.ini.
+bool QueueManagersWithoutMqsIni(std::vector<std::string>*) { return false; }
+
 }  // namespace vrq::platform
 
 using namespace vrq::platform;
