@@ -116,7 +116,7 @@ VRQMQTX_API int GetErrorLogNames(const char* directory, int filter, MESSAGE* nam
   if (directory == nullptr || names == nullptr || times == nullptr) return 0;
   try {
     std::string dir(directory);
-    if (dir.empty() || dir.back() != '/') dir += '/';
+    if (dir.empty() || !vrq::platform::IsSeparator(dir.back())) dir += vrq::platform::Separator();
     std::vector<vrq::platform::DirEntry> entries;
     if (!vrq::platform::ListDirectory(dir, &entries)) return 0;
     int i = 0;

@@ -174,7 +174,7 @@ std::vector<Stanza> ParseStanzas(std::string_view text) {
 }
 
 std::string JoinPath(std::string path, std::string_view name) {
-  if (!path.empty() && path.back() != '/') path += '/';
+  if (!path.empty() && !IsSeparator(path.back())) path += Separator();
   path += name;
   return path;
 }

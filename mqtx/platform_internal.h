@@ -40,6 +40,10 @@ struct DirEntry {
 // cannot be opened.
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* entries);
 bool IsRelative(const char* path);
+// The separator the build writes into paths, and whether a character separates path
+// components ("/" only on POSIX; "\" and "/" on Windows).
+char Separator();
+bool IsSeparator(char c);
 // The queue managers of an installation without mqs.ini (MQ 5.x on Windows keeps them in
 // the registry), appended to names as they are stored; false when there is no such source
 // or it cannot be read (Windows prints why). Linux has none.

@@ -44,6 +44,10 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* entries)
 
 bool IsRelative(const char* path) { return path != nullptr && path[0] != '/'; }
 
+char Separator() { return '/'; }
+
+bool IsSeparator(char c) { return c == '/'; }
+
 // Every Linux installation keeps its queue managers in mqs.ini.
 bool QueueManagersWithoutMqsIni(std::vector<std::string>*) { return false; }
 

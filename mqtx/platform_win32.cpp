@@ -152,13 +152,6 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(first, s.find_last_not_of(kBlanks) - first + 1));
 }
 
-// Joins name to a Windows path with one separator between them.
-std::string Join(std::string path, std::string_view name) {
-  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
-  path += name;
-  return path;
-}
-
 // The registry key of a queue manager: its name, blanks stripped, with "!" for "."; empty
 // for a name that cannot be a key of its own.
 std::string QmgrKeyName(const char* name) {
@@ -183,7 +176,7 @@ bool QmgrDirectoryFromRegistry(const std::string& keyName, std::string* director
   if (key.Text("Prefix", &prefix) != ERROR_SUCCESS || prefix.empty() ||
       key.Text("Directory", &subdirectory) != ERROR_SUCCESS || subdirectory.empty())
     return false;
-  *directory = Join(Join(prefix, kQmgrsDir), subdirectory);
+  *directory = JoinPath(JoinPath(prefix, kQmgrsDir), subdirectory);
   return true;
 }
 
@@ -252,6 +245,10 @@ bool IsRelative(const char* path) {
   const bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
   return !(letter && path[1] == ':');
 }
+
+char Separator() { return '\\'; }
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // MQ 5.x keeps one key per queue manager, its name in the value "Name".
 bool QueueManagersWithoutMqsIni(std::vector<std::string>* names) {
@@ -327,7 +324,7 @@ VRQMQTX_API int GetMQLogInfo(const char* name, MQLogInfo* info) {
       std::string dataPath;
       if (RegKey(Format(kQmgrKeyFormat, kRootKey, keyName)).Text("DataPath", &dataPath) == ERROR_SUCCESS &&
           !dataPath.empty())
-        return LogInfoFromQmIni(Join(dataPath, kQmIni), info);
+        return LogInfoFromQmIni(JoinPath(dataPath, kQmIni), info);
     }
     return GetMQLogInfo_FromIni(name, info);
   } catch (...) {
@@ -345,11 +342,11 @@ VRQMQTX_API int GetErrorLogPath(int kind, const char* name, char* out) {
       const std::string keyName = QmgrKeyName(name);
       std::string directory;
       if (!keyName.empty() && QmgrDirectoryFromRegistry(keyName, &directory))
-        return CopyOut(Join(directory, kErrorsDir), out, VRQ_PL_PATH_SIZE) ? 1 : 0;
+        return CopyOut(JoinPath(directory, kErrorsDir), out, VRQ_PL_PATH_SIZE) ? 1 : 0;
     } else {
       std::string prefix;
       if (RegKey(kAllQmgrsKey).Text("DefaultPrefix", &prefix) == ERROR_SUCCESS && !prefix.empty())
-        return CopyOut(Join(prefix, kErrorsDir), out, VRQ_PL_PATH_SIZE) ? 1 : 0;
+        return CopyOut(JoinPath(prefix, kErrorsDir), out, VRQ_PL_PATH_SIZE) ? 1 : 0;
     }
     return GetErrorLogPath_FromIni(kind, name, out);
   } catch (...) {
