@@ -92,8 +92,8 @@ fi
 # Builds the five DLLs, mqm.dll (the stand-in MQ client) and both programs for i686
 # Windows, then checks that each DLL imports the DLLs it calls and exports exactly its
 # Windows list (exports/win32/). The programs are not run: the machine runs no 32-bit
-# programs natively, and 32-bit Wine under user-mode emulation needs more than ten minutes
-# to start a single program.
+# programs natively, and 32-bit Wine under user-mode emulation (qemu-i386) takes over ten
+# minutes to make its prefix and five or more to start each program.
 if [ "${VRQ_SKIP_WIN32:-0}" != 1 ]; then
   if ! dpkg-query -W -f='${Status}' g++-mingw-w64-i686 2>/dev/null | grep -q 'install ok installed'; then
     step "installing g++-mingw-w64-i686"
