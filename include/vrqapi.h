@@ -801,7 +801,7 @@ VRQAPI_LINUX_API int vrqIsMember(int ch, const char* set);
  * but consumed whole) and sets *consumed to the characters it used. Returns 0 with an
  * empty token when text is empty, else 1. "#" starts a comment that runs to its line end. */
 VRQAPI_LINUX_API int vrqGetToken(char* token, const char* text, const char* delimiters,
-                           int32_t* consumed);
+                                 int32_t* consumed);
 
 /* Resolves workGroup through "mqgroup.ini". targets holds VRQ_WORKGROUP_TARGETS optional
  * buffers (VRQ_INI_VALUE_SIZE bytes each): group name, Node, Service, ZRQDSNode, ZRQDSPort,
@@ -1159,11 +1159,11 @@ VRQAPI_API int MqscIntToPcf(MQSCKEY* entry, const char* value, MQLONG* reason);
 VRQAPI_LINUX_API int EmitPcfHeader(PcfMessage* pcf, MQSCKEY* command, MQLONG* offset, MQLONG* reason);
 VRQAPI_LINUX_API int EmitPcfConst(PcfMessage* pcf, MQLONG parameter, MQLONG* offset, MQLONG* reason);
 VRQAPI_LINUX_API int EmitPcfInt(PcfMessage* pcf, MQLONG parameter, MQLONG value, MQLONG* offset,
-                          MQLONG* reason);
+                                MQLONG* reason);
 VRQAPI_LINUX_API int EmitPcfStr(PcfMessage* pcf, MQLONG parameter, const char* value, MQLONG* offset,
-                          MQLONG* reason);
+                                MQLONG* reason);
 VRQAPI_LINUX_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const char* value,
-                              MQLONG* offset, MQLONG* reason);
+                                    MQLONG* offset, MQLONG* reason);
 /* One set entry as its PCF structure (by the entry's type); the entry is cleared. */
 VRQAPI_LINUX_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason);
 /* The whole response from the current rule table: header, then every set entry in table
