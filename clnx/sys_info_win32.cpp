@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <ctime>
-#include <span>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "socket_sys.h"
+#include "windows_product.h"
 
 #include <windows.h>
 
@@ -25,13 +28,44 @@ constexpr const char* kNotActiveLine =
 constexpr const char* kLabelFormat = "%s, Version %s";
 constexpr const char* kProductTypeKey = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 
-// What the platform description is chosen from: the version record and the native
-// processor architecture.
-struct System {
-  OSVERSIONINFOEXA version;
-  WORD architecture;
-  bool workstation;
-};
+namespace winver = vrq::net::winver;
+
+// The selection's own constants are the system's.
+static_assert(winver::kPlatformWin32s == VER_PLATFORM_WIN32s);
+static_assert(winver::kPlatformWindows == VER_PLATFORM_WIN32_WINDOWS);
+static_assert(winver::kPlatformNt == VER_PLATFORM_WIN32_NT);
+static_assert(winver::kNtWorkstation == VER_NT_WORKSTATION);
+static_assert(winver::kNtDomainController == VER_NT_DOMAIN_CONTROLLER);
+static_assert(winver::kNtServer == VER_NT_SERVER);
+static_assert(winver::kSuiteEnterprise == VER_SUITE_ENTERPRISE);
+static_assert(winver::kSuiteDatacenter == VER_SUITE_DATACENTER);
+static_assert(winver::kSuitePersonal == VER_SUITE_PERSONAL);
+static_assert(winver::kSuiteBlade == VER_SUITE_BLADE);
+static_assert(winver::kSuiteStorageServer == VER_SUITE_STORAGE_SERVER);
+static_assert(winver::kSuiteComputeServer == VER_SUITE_COMPUTE_SERVER);
+static_assert(winver::kArchitectureIntel == PROCESSOR_ARCHITECTURE_INTEL);
+static_assert(winver::kArchitectureIa64 == PROCESSOR_ARCHITECTURE_IA64);
+static_assert(winver::kArchitectureAmd64 == PROCESSOR_ARCHITECTURE_AMD64);
+static_assert(winver::kArchitectureArm64 == PROCESSOR_ARCHITECTURE_ARM64);
+static_assert(winver::kArchitectureUnknown == PROCESSOR_ARCHITECTURE_UNKNOWN);
+static_assert(winver::kProductUndefined == PRODUCT_UNDEFINED);
+static_assert(winver::kProductUltimate == PRODUCT_ULTIMATE);
+static_assert(winver::kProductHomeBasic == PRODUCT_HOME_BASIC);
+static_assert(winver::kProductHomePremium == PRODUCT_HOME_PREMIUM);
+static_assert(winver::kProductEnterprise == PRODUCT_ENTERPRISE);
+static_assert(winver::kProductBusiness == PRODUCT_BUSINESS);
+static_assert(winver::kProductStandardServer == PRODUCT_STANDARD_SERVER);
+static_assert(winver::kProductDatacenterServer == PRODUCT_DATACENTER_SERVER);
+static_assert(winver::kProductSmallBusinessServer == PRODUCT_SMALLBUSINESS_SERVER);
+static_assert(winver::kProductEnterpriseServer == PRODUCT_ENTERPRISE_SERVER);
+static_assert(winver::kProductStarter == PRODUCT_STARTER);
+static_assert(winver::kProductDatacenterServerCore == PRODUCT_DATACENTER_SERVER_CORE);
+static_assert(winver::kProductStandardServerCore == PRODUCT_STANDARD_SERVER_CORE);
+static_assert(winver::kProductEnterpriseServerCore == PRODUCT_ENTERPRISE_SERVER_CORE);
+static_assert(winver::kProductEnterpriseServerIa64 == PRODUCT_ENTERPRISE_SERVER_IA64);
+static_assert(winver::kProductWebServer == PRODUCT_WEB_SERVER);
+static_assert(winver::kProductClusterServer == PRODUCT_CLUSTER_SERVER);
+static_assert(winver::kProductSmallBusinessServerPremium == PRODUCT_SMALLBUSINESS_SERVER_PREMIUM);
 
 // Calls looked up at run time in kernel32, as older systems lack them.
 template <typename Fn>
@@ -44,133 +78,8 @@ Fn Kernel32Function(const char* name) {
 using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
 
-// Conditions a product row may ask for beyond the version and the product type.
-enum class Test { kNone, kServerR2, kStorageServer, kAmd64 };
-
-// Where a product's edition comes from.
-enum class EditionSource { kNone, kSuite, kProductInfo, kRegistry };
-
-// An edition chosen by product type (-1: either), processor architecture and suite
-// mask (0: any); the first matching row of a table wins.
-constexpr WORD kAnyArchitecture = 0xFFFF;
-struct SuiteEdition {
-  int workstation;
-  WORD architecture;
-  WORD suite;
-  const char* text;
-};
-constexpr SuiteEdition kServer2003Editions[] = {
-    {1, kAnyArchitecture, 0, ""},
-    {-1, PROCESSOR_ARCHITECTURE_IA64, VER_SUITE_DATACENTER, " Datacenter Edition for Itanium-based Systems"},
-    {-1, PROCESSOR_ARCHITECTURE_IA64, VER_SUITE_ENTERPRISE, " Enterprise Edition for Itanium-based Systems"},
-    {-1, PROCESSOR_ARCHITECTURE_IA64, 0, ""},
-    {-1, PROCESSOR_ARCHITECTURE_AMD64, VER_SUITE_DATACENTER, " Datacenter x64 Edition"},
-    {-1, PROCESSOR_ARCHITECTURE_AMD64, VER_SUITE_ENTERPRISE, " Enterprise x64 Edition"},
-    {-1, PROCESSOR_ARCHITECTURE_AMD64, 0, " Standard x64 Edition"},
-    {-1, kAnyArchitecture, VER_SUITE_COMPUTE_SERVER, " Compute Cluster Edition"},
-    {-1, kAnyArchitecture, VER_SUITE_DATACENTER, " Datacenter Edition"},
-    {-1, kAnyArchitecture, VER_SUITE_ENTERPRISE, " Enterprise Edition"},
-    {-1, kAnyArchitecture, VER_SUITE_BLADE, " Web Edition"},
-    {-1, kAnyArchitecture, 0, " Standard Edition"},
-};
-constexpr SuiteEdition kXpEditions[] = {
-    {-1, kAnyArchitecture, VER_SUITE_PERSONAL, " Home Edition"},
-    {-1, kAnyArchitecture, 0, " Professional"},
-};
-constexpr SuiteEdition k2000Editions[] = {
-    {1, kAnyArchitecture, 0, " Professional"},
-    {-1, kAnyArchitecture, VER_SUITE_DATACENTER, " Datacenter Server"},
-    {-1, kAnyArchitecture, VER_SUITE_ENTERPRISE, " Advanced Server"},
-    {-1, kAnyArchitecture, 0, " Server"},
-};
-
-// Editions of the systems that report their product through GetProductInfo.
-struct ProductEdition {
-  DWORD type;
-  const char* text;
-};
-constexpr ProductEdition kProductEditions[] = {
-    {PRODUCT_ULTIMATE, " Ultimate Edition"},
-    {PRODUCT_HOME_PREMIUM, " Home Premium Edition"},
-    {PRODUCT_HOME_BASIC, " Home Basic Edition"},
-    {PRODUCT_ENTERPRISE, " Enterprise Edition"},
-    {PRODUCT_BUSINESS, " Business Edition"},
-    {PRODUCT_STARTER, " Starter Edition"},
-    {PRODUCT_CLUSTER_SERVER, " Cluster Server Edition"},
-    {PRODUCT_DATACENTER_SERVER, " Datacenter Edition"},
-    {PRODUCT_DATACENTER_SERVER_CORE, " Datacenter Edition (core installation)"},
-    {PRODUCT_ENTERPRISE_SERVER, " Enterprise Edition"},
-    {PRODUCT_ENTERPRISE_SERVER_CORE, " Enterprise Edition (core installation)"},
-    {PRODUCT_ENTERPRISE_SERVER_IA64, " Enterprise Edition for Itanium-based Systems"},
-    {PRODUCT_SMALLBUSINESS_SERVER, " Small Business Server"},
-    {PRODUCT_SMALLBUSINESS_SERVER_PREMIUM, " Small Business Server Premium Edition"},
-    {PRODUCT_STANDARD_SERVER, " Standard Edition"},
-    {PRODUCT_STANDARD_SERVER_CORE, " Standard Edition (core installation)"},
-    {PRODUCT_WEB_SERVER, " Web Server Edition"},
-};
-
-// A product name by platform, version, product type (-1: either) and test, with the
-// source of its edition. A row stands for its version and every later one up to the
-// row before it, so within a platform the rows run from the newest down; a system
-// newer than the newest row takes that row's name.
-struct Product {
-  DWORD platform;
-  DWORD major;
-  DWORD minor;
-  int workstation;
-  Test test;
-  const char* name;
-  EditionSource source;
-  std::span<const SuiteEdition> editions;
-};
-constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
-constexpr DWORD k9x = VER_PLATFORM_WIN32_WINDOWS;
-constexpr Product kProducts[] = {
-    {kNt, 6, 1, 1, Test::kNone, "Windows 7", EditionSource::kProductInfo, {}},
-    {kNt, 6, 1, 0, Test::kNone, "Windows Server 2008 R2", EditionSource::kProductInfo, {}},
-    {kNt, 6, 0, 1, Test::kNone, "Windows Vista", EditionSource::kProductInfo, {}},
-    {kNt, 6, 0, 0, Test::kNone, "Windows Server 2008", EditionSource::kProductInfo, {}},
-    {kNt, 5, 2, -1, Test::kServerR2, "Windows Server 2003 R2", EditionSource::kSuite, kServer2003Editions},
-    {kNt, 5, 2, -1, Test::kStorageServer, "Windows Storage Server 2003", EditionSource::kSuite, kServer2003Editions},
-    {kNt, 5, 2, 1, Test::kAmd64, "Windows XP Professional x64", EditionSource::kSuite, kServer2003Editions},
-    {kNt, 5, 2, -1, Test::kNone, "Windows Server 2003", EditionSource::kSuite, kServer2003Editions},
-    {kNt, 5, 1, -1, Test::kNone, "Windows XP", EditionSource::kSuite, kXpEditions},
-    {kNt, 5, 0, -1, Test::kNone, "Windows 2000", EditionSource::kSuite, k2000Editions},
-    {kNt, 0, 0, -1, Test::kNone, "Windows NT", EditionSource::kRegistry, {}},
-    {k9x, 4, 10, -1, Test::kNone, "Windows 98", EditionSource::kNone, {}},
-    {k9x, 0, 0, -1, Test::kNone, "Windows 95", EditionSource::kNone, {}},
-    {VER_PLATFORM_WIN32s, 0, 0, -1, Test::kNone, "Windows 32s", EditionSource::kNone, {}},
-};
-// Any other platform.
-constexpr Product kUnknownProduct = {0, 0, 0, -1, Test::kNone, "Windows NT", EditionSource::kNone, {}};
-
-bool Passes(Test test, const System& s) {
-  switch (test) {
-    case Test::kNone: return true;
-    case Test::kServerR2: return GetSystemMetrics(SM_SERVERR2) != 0;
-    case Test::kStorageServer: return (s.version.wSuiteMask & VER_SUITE_STORAGE_SERVER) != 0;
-    case Test::kAmd64: return s.architecture == PROCESSOR_ARCHITECTURE_AMD64;
-  }
-  return false;
-}
-
-bool FitsType(int workstation, const System& s) {
-  return workstation < 0 || (workstation == 1) == s.workstation;
-}
-
-const Product& FindProduct(const System& s) {
-  const OSVERSIONINFOEXA& v = s.version;
-  for (const Product& p : kProducts) {
-    const bool reached = v.dwMajorVersion > p.major ||
-                         (v.dwMajorVersion == p.major && v.dwMinorVersion >= p.minor);
-    if (p.platform == v.dwPlatformId && reached && FitsType(p.workstation, s) && Passes(p.test, s))
-      return p;
-  }
-  return kUnknownProduct;
-}
-
-// " Workstation" or " Server" from the registry's product type (Windows NT).
-std::string NtEdition() {
+// The registry's product type of Windows NT ("WINNT", "SERVERNT"), or empty.
+std::string NtProductType() {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductTypeKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
     return {};
@@ -179,40 +88,17 @@ std::string NtEdition() {
   const LONG rc = RegQueryValueExA(key, "ProductType", nullptr, nullptr, reinterpret_cast<LPBYTE>(value), &size);
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS) return {};
-  if (_stricmp(value, "WINNT") == 0) return " Workstation";
-  if (_stricmp(value, "SERVERNT") == 0) return " Server";
-  return {};
+  return value;
 }
 
-std::string ProductInfoEdition(const OSVERSIONINFOEXA& v) {
+// GetProductInfo's product code; none on systems without the call or when it fails.
+std::optional<uint32_t> ProductInfo(const OSVERSIONINFOEXA& v) {
   const auto product_info = Kernel32Function<GetProductInfoFn>("GetProductInfo");
   DWORD type = PRODUCT_UNDEFINED;
   if (product_info == nullptr ||
       !product_info(v.dwMajorVersion, v.dwMinorVersion, v.wServicePackMajor, v.wServicePackMinor, &type))
-    return {};
-  for (const ProductEdition& e : kProductEditions)
-    if (e.type == type) return e.text;
-  return {};
-}
-
-std::string SuiteEditionText(std::span<const SuiteEdition> editions, const System& s) {
-  for (const SuiteEdition& e : editions) {
-    if (FitsType(e.workstation, s) &&
-        (e.architecture == kAnyArchitecture || e.architecture == s.architecture) &&
-        (e.suite == 0 || (s.version.wSuiteMask & e.suite) != 0))
-      return e.text;
-  }
-  return {};
-}
-
-std::string Edition(const Product& p, const System& s) {
-  switch (p.source) {
-    case EditionSource::kNone: return {};
-    case EditionSource::kSuite: return SuiteEditionText(p.editions, s);
-    case EditionSource::kProductInfo: return ProductInfoEdition(s.version);
-    case EditionSource::kRegistry: return NtEdition();
-  }
-  return {};
+    return std::nullopt;
+  return type;
 }
 
 // The version record; systems before NT 4.0 SP6 (and the 9x line) fill only the short
@@ -236,35 +122,31 @@ WORD NativeArchitecture() {
   return si.wProcessorArchitecture;
 }
 
-// The platform description and the version text.
+// The platform description and the version text; "Win32" and no version when the
+// system gives no version record.
 void Describe(bool with_machine, std::string* platform, std::string* version) {
-  System s{};
-  if (!ReadVersion(&s.version)) {
+  OSVERSIONINFOEXA v{};
+  if (!ReadVersion(&v)) {
     *platform = std::string(kDefaultPlatform);
     version->clear();
     return;
   }
-  const OSVERSIONINFOEXA& v = s.version;
-  s.architecture = NativeArchitecture();
-  s.workstation = v.wProductType == VER_NT_WORKSTATION;
-  const Product& product = FindProduct(s);
-  const bool wide = s.architecture == PROCESSOR_ARCHITECTURE_AMD64 ||
-                    s.architecture == PROCESSOR_ARCHITECTURE_IA64 ||
-                    s.architecture == PROCESSOR_ARCHITECTURE_ARM64;
-  *platform = with_machine ? "Microsoft " : "";
-  *platform += product.name;
-  if (with_machine) *platform += Edition(product, s) + (wide ? ", 64-bit" : ", 32-bit");
-  char text[256];
-  if (with_machine) {
-    // The 9x line keeps its version in the build number's high word.
-    const DWORD build = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(v.dwBuildNumber)
-                                                                     : v.dwBuildNumber;
-    std::snprintf(text, sizeof text, "%lu.%lu.%lu %s", v.dwMajorVersion, v.dwMinorVersion, build,
-                  v.szCSDVersion);
-  } else {
-    std::snprintf(text, sizeof text, "%lu.%lu", v.dwMajorVersion, v.dwMinorVersion);
-  }
-  *version = text;
+  // Every fact is gathered; the selection uses only those its product asks for.
+  winver::Facts facts;
+  facts.major = v.dwMajorVersion;
+  facts.minor = v.dwMinorVersion;
+  facts.build = v.dwBuildNumber;
+  facts.platform = v.dwPlatformId;
+  facts.product_type = v.wProductType;
+  facts.suite = v.wSuiteMask;
+  facts.service_pack = v.szCSDVersion;
+  facts.architecture = NativeArchitecture();
+  facts.server_r2 = GetSystemMetrics(SM_SERVERR2) != 0;
+  facts.product_info = ProductInfo(v);
+  facts.nt_product_type = NtProductType();
+  winver::Description d = winver::Describe(facts, with_machine);
+  *platform = std::move(d.platform);
+  *version = std::move(d.version);
 }
 
 template <std::size_t N>
