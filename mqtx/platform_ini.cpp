@@ -50,14 +50,7 @@ constexpr int kLogCircular = 2;
 constexpr int kLogLinear = 3;
 constexpr std::string_view kCircular = "CIRCULAR";
 
-constexpr std::string_view kBlanks = " \t\r";
-
-std::string_view Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(kBlanks);
-  return s.substr(first, last - first + 1);
-}
+constexpr std::string_view kBlanks = " \t\r\n";
 
 // The value of a key=value line: leading blanks skipped, then up to the first blank.
 std::string_view FirstWord(std::string_view s) {
@@ -148,6 +141,13 @@ void AppendNameList(PcfMessage* message, int parameter, const std::vector<std::s
 std::string Cut(std::string_view name) { return std::string(name.substr(0, kNameLength)); }
 
 }  // namespace
+
+std::string_view Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(kBlanks);
+  return s.substr(first, last - first + 1);
+}
 
 std::string_view Stanza::Value(std::string_view key) const {
   for (const auto& [k, v] : values)

@@ -80,6 +80,8 @@ void LogUnreadableGroup(const char* source);
 int LogInfoFromQmIni(const std::string& path, MQLogInfo* info);
 // The log type of a LogType text: circular (2) when it begins with "CIRCULAR", else linear (3).
 int32_t LogTypeOf(std::string_view text);
+// text without the blanks, tabs and line ends around it.
+std::string_view Trim(std::string_view text);
 // Copies text into out (room bytes) when it fits; false otherwise.
 bool CopyOut(std::string_view text, char* out, std::size_t room);
 

@@ -146,17 +146,11 @@ std::string Format(const char* format, const Texts&... texts) {
   return out;
 }
 
-std::string Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return std::string(s.substr(first, s.find_last_not_of(kBlanks) - first + 1));
-}
-
 // The registry key of a queue manager: its name, blanks stripped, with "!" for "."; empty
 // for a name that cannot be a key of its own.
 std::string QmgrKeyName(const char* name) {
   if (name == nullptr) return {};
-  std::string key = Trim(name);
+  std::string key(Trim(name));
   if (key.find('\\') != std::string::npos) return {};
   std::replace(key.begin(), key.end(), '.', '!');
   return key;
@@ -207,7 +201,7 @@ bool RemoteGroupNames(const std::string& group, std::vector<std::string>* names)
   for (const std::string& entry : groupKey.SubKeys()) {
     std::string name;
     const RegKey entryKey(Format(kGroupEntryKeyFormat, kRemoteGroupsKey, group, entry), HKEY_CURRENT_USER);
-    if (entryKey.Text("QMNAME", &name) == ERROR_SUCCESS) name = Trim(name);
+    if (entryKey.Text("QMNAME", &name) == ERROR_SUCCESS) name = std::string(Trim(name));
     names->push_back(name.empty() ? entry : name);
   }
   return true;
