@@ -21,31 +21,24 @@ print_dll_exports() {
     sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | LC_ALL=C sort -u
 }
 
+# write_lists <build dir> <list folder> <file name pattern, % for the library> <printer>
+write_lists() {
+  mkdir -p "$2"
+  for lib in vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign; do
+    name=${3//%/$lib}
+    file=$(find "$1" -name "$name" -not -path '*/CMakeFiles/*' | head -n 1)
+    if [ -z "$file" ]; then
+      echo "no $name under $1" >&2
+      exit 1
+    fi
+    "$4" "$file" >"$2/$lib.txt"
+    echo "$2/$lib.txt: $(wc -l <"$2/$lib.txt") names"
+  done
+}
+
 case "${1:-}" in
-  --print) print_exports "$2"; exit 0 ;;
-  --print-dll) print_dll_exports "$2"; exit 0 ;;
-  --win32)
-    build=${2:-build/win32}
-    mkdir -p exports/win32
-    for lib in vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign; do
-      file=$(find "$build" -name "$lib.dll" -not -path '*/CMakeFiles/*' | head -n 1)
-      if [ -z "$file" ]; then
-        echo "no $lib.dll under $build" >&2
-        exit 1
-      fi
-      print_dll_exports "$file" >"exports/win32/$lib.txt"
-      echo "exports/win32/$lib.txt: $(wc -l <"exports/win32/$lib.txt") names"
-    done
-    exit 0 ;;
+  --print) print_exports "$2" ;;
+  --print-dll) print_dll_exports "$2" ;;
+  --win32) write_lists "${2:-build/win32}" exports/win32 %.dll print_dll_exports ;;
+  *) write_lists "${1:-build/gcc}" exports lib%.so print_exports ;;
 esac
-build=${1:-build/gcc}
-mkdir -p exports
-for lib in vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign; do
-  file=$(find "$build" -name "lib$lib.so" -not -path '*/CMakeFiles/*' | head -n 1)
-  if [ -z "$file" ]; then
-    echo "no lib$lib.so under $build" >&2
-    exit 1
-  fi
-  print_exports "$file" >"exports/$lib.txt"
-  echo "exports/$lib.txt: $(wc -l <"exports/$lib.txt") names"
-done
