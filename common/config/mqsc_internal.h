@@ -12,6 +12,26 @@
 
 namespace mqsc {
 
+// A rule row read from responses only (RESET QSTATS counters): never written to MQSC text.
+constexpr int32_t kRuleResponseOnly = 3;
+
+// A PCF parameter for which the command's MQSC form has no keyword (or only a keyword a
+// response carries): the translation stops rather than leave it out of the text.
+constexpr MQLONG kRcNoKeyword = 5008;
+
+// The queue types (bit n for MQQT n) whose IBM command takes the keyword of a row of a
+// queue command's rule table, generated with the tables; ends with a null row.
+struct QueueTypeRow {
+  const MQSCRULE* row;
+  int32_t types;
+};
+extern const QueueTypeRow kQueueTypeRows[];
+
+// The rule row that writes a PCF parameter's value (or a flag) for a request, the row that
+// writes it as a DISPLAY selector, or none.
+MQSCRULE* ValueRow(MQSCRULE* rule, MQLONG parameter);
+MQSCRULE* SelectorRow(MQSCRULE* rule, MQLONG parameter);
+
 // One PCF structure seen by the walk: its bytes (StrucLength of them) and position
 // (0 the MQCFH, 1.. the parameters).
 struct Structure {
