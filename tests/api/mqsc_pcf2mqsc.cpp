@@ -137,6 +137,10 @@ TEST(MqscPcfToText, NamedValuesFiltersAndListsAsIbmWritesThem) {
   EXPECT_NE(c.text.find(" MSGEXIT('lib(a)', 'B')"), std::string::npos) << c.text;
   EXPECT_NE(c.text.find(" RCVEXIT('one')"), std::string::npos) << c.text;
 
+  Pcf refresh(10684);  // REFRESH SECURITY
+  refresh.Int(MQIACF_SECURITY_ITEM, MQSECITEM_MQQUEUE).Int(MQIACF_SECURITY_TYPE, MQSECTYPE_CLASSES);
+  EXPECT_EQ(ToMqsc(refresh).text, "REFRESH SECURITY (MQQUEUE) TYPE(CLASSES)");
+
   Pcf process(MQCMD_CREATE_PROCESS);
   process.Str(MQCA_PROCESS_NAME, "P").Int(MQIA_APPL_TYPE, MQAT_CICS);
   EXPECT_EQ(ToMqsc(process).text, "DEFINE PROCESS('P') APPLTYPE(CICS)");

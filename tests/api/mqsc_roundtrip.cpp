@@ -87,6 +87,10 @@ std::vector<std::string> Tokens(const std::string& text) {
     if (c == '\'') quoted = !quoted;
     if (!quoted && c == '(') ++depth;
     if (!quoted && c == ')') --depth;
+    if (!quoted && depth == 1 && c == '(' && cur.empty() && !out.empty()) {  // "KEYWORD (value)"
+      cur = out.back();
+      out.pop_back();
+    }
     if (!quoted && depth == 0 && (c == ' ' || c == '\n' || c == '+')) {
       if (!cur.empty()) out.push_back(cur);
       cur.clear();

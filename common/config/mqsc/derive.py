@@ -91,6 +91,9 @@ OBJECT_KEYWORD = {
 # Object names that a command's response writes under a keyword of its own.
 OBJECT_BY_COMMAND = {"DISPLAY CHSTATUS": "CHSTATUS", "DISPLAY QSTATUS": "QSTATUS", "RESET QSTATS": "QSTATS"}
 LAST_ROWS = ["CMDSCOPE", "QSGDISP"]
+# Commands followed by a parenthesised value of their own (keyword of ibm_keywords.tsv).
+GLUED_VALUE = {"REFRESH SECURITY": "SECURITY"}
+GLUED_VALUE_PARAM = {"SECURITY": "MQIACF_SECURITY_ITEM"}
 # DISPLAY commands whose IBM syntax has no ALL (every attribute is always displayed).
 NO_ALL = {"DISPLAY CFSTATUS"}
 # The queue types of the IBM queue commands a queue-form rule table stands for.
@@ -368,7 +371,16 @@ def main(ref, here):
                 row(kind, 1, 1, e["sym"], fmt, 32, "2" if e["zos"] else plat)
 
         queue_form = form.startswith("q")
+        glued = GLUED_VALUE.get(c["source"])
         row(1, 2, 1, sym, "", 42 if obj != "-" and not queue_form else 32)
+        if glued:
+            # A value in parentheses behind the command, which MQSC reads with or without a
+            # blank before it (REFRESH SECURITY (MQQUEUE)): optional, so never glued.
+            o = pick_override(overrides, glued, model.const[GLUED_VALUE_PARAM[glued]], c["source"])
+            e = model.entry(o["keyword"], o["param"], o["type"], o["label"])
+            for name, cn, v in o["values"]:
+                model.add_value(e, name, cn, v)
+            row(0, 1, 2, e["sym"], "(%s)", 32)
         skip = {obj, "MQCACF_FROM_Q_NAME"} if obj != "-" else set()
         if queue_form:
             # Queue objects are one of four types; ALL and QCLUSTER only select in DISPLAY.
