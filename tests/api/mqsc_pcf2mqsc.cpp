@@ -137,6 +137,11 @@ TEST(MqscPcfToText, NamedValuesFiltersAndListsAsIbmWritesThem) {
   EXPECT_NE(c.text.find(" MSGEXIT('lib(a)', 'B')"), std::string::npos) << c.text;
   EXPECT_NE(c.text.find(" RCVEXIT('one')"), std::string::npos) << c.text;
 
+  // LIVE and ALL only select in DISPLAY; a definition is placed in one disposition.
+  Pcf live(MQCMD_CREATE_CHANNEL);
+  live.Str(MQCACH_CHANNEL_NAME, "S").Int(MQIACH_CHANNEL_TYPE, MQCHT_SENDER).Int(MQIA_QSG_DISP, MQQSGD_LIVE);
+  EXPECT_EQ(ToMqsc(live).reason, 5002);
+
   Pcf refresh(10684);  // REFRESH SECURITY
   refresh.Int(MQIACF_SECURITY_ITEM, MQSECITEM_MQQUEUE).Int(MQIACF_SECURITY_TYPE, MQSECTYPE_CLASSES);
   EXPECT_EQ(ToMqsc(refresh).text, "REFRESH SECURITY (MQQUEUE) TYPE(CLASSES)");

@@ -36,6 +36,18 @@ QMGR_CMDS = "ALTER QMGR,DISPLAY QMGR"
 Q_CMDS = ",".join(f"{v} {o}" for v in ("DEFINE", "ALTER") for o in ("QLOCAL", "QMODEL")) + ",DISPLAY QUEUE"
 CHL_CMDS = "DEFINE CHANNEL,ALTER CHANNEL,DISPLAY CHANNEL"
 TOPIC_CMDS = "DEFINE TOPIC,ALTER TOPIC,DISPLAY TOPIC"
+QSG_OBJECTS = ("AUTHINFO", "CHANNEL", "NAMELIST", "PROCESS", "TOPIC")
+QSG_QUEUES = ("QLOCAL", "QMODEL", "QALIAS", "QREMOTE")
+QSG = "QMGR=MQQSGD_Q_MGR;COPY=MQQSGD_COPY;GROUP=MQQSGD_GROUP"
+QSGDISP_BY_COMMAND = [
+    (",".join("DEFINE " + o for o in QSG_OBJECTS), QSG),
+    (",".join("DEFINE " + o for o in QSG_QUEUES), QSG + ";SHARED=MQQSGD_SHARED"),
+    (",".join("ALTER " + o for o in QSG_OBJECTS), QSG + ";PRIVATE=MQQSGD_PRIVATE"),
+    (",".join("ALTER " + o for o in QSG_QUEUES), QSG + ";PRIVATE=MQQSGD_PRIVATE;SHARED=MQQSGD_SHARED"),
+    (",".join("DELETE " + o for o in QSG_OBJECTS), QSG),
+    (",".join("DELETE " + o for o in QSG_QUEUES), QSG + ";SHARED=MQQSGD_SHARED"),
+    ("CLEAR QLOCAL,MOVE QLOCAL", "PRIVATE=MQQSGD_PRIVATE;SHARED=MQQSGD_SHARED"),
+]
 IBM_FACTS = [
     (QMGR_CMDS, "ACCTCONO", "DISABLED=MQMON_DISABLED;ENABLED=MQMON_ENABLED", "MQIA_ACCOUNTING_CONN_OVERRIDE"),
     (QMGR_CMDS, "ACCTMQI", ONOFF, "MQIA_ACCOUNTING_MQI"),
@@ -160,6 +172,8 @@ IBM_FACTS = [
     ("SET SYSTEM", "CTHREAD", "", "MQIACF_SYSP_MAX_CONNS", "value", "number"),
     ("SET SYSTEM", "IDBACK", "", "MQIACF_SYSP_MAX_CONNS_BACK", "value", "number"),
     ("SET SYSTEM", "IDFORE", "", "MQIACF_SYSP_MAX_CONNS_FORE", "value", "number"),
+    # Dispositions a command acts on (IBM MQ for z/OS: DEFINE, ALTER, DELETE, CLEAR, MOVE).
+] + [(scope, "QSGDISP", names, "MQIA_QSG_DISP") for scope, names in QSGDISP_BY_COMMAND] + [
     # Exits and their data are lists of names in IBM's syntax: MSGEXIT('A','B').
 ] + [(CHL_CMDS + ",DISPLAY CLUSQMGR", k, "", p, None, "list") for k, p in (
     ("MSGEXIT", "MQCACH_MSG_EXIT_NAME"), ("SENDEXIT", "MQCACH_SEND_EXIT_NAME"),
