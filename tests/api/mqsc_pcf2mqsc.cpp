@@ -122,6 +122,11 @@ TEST(MqscPcfToText, NamedValuesFiltersAndListsAsIbmWritesThem) {
   asked.Str(MQCACH_CHANNEL_NAME, "C*").IntList(MQIACF_CHANNEL_ATTRS, {MQIACH_CHANNEL_TYPE, MQCACH_DESC});
   EXPECT_EQ(ToMqsc(asked).text, "DISPLAY CHANNEL('C*') CHLTYPE DESCR");
 
+  // CLUSTER is both a filter and an attribute one can ask for.
+  Pcf clustered(MQCMD_INQUIRE_Q);
+  clustered.Str(MQCA_Q_NAME, "Q*").Str(MQCA_CLUSTER_NAME, "C1").IntList(MQIACF_Q_ATTRS, {MQCA_CLUSTER_NAME});
+  EXPECT_EQ(ToMqsc(clustered).text, "DISPLAY QUEUE('Q*') CLUSTER('C1') CLUSTER");
+
   Pcf saved(MQCMD_INQUIRE_CHANNEL_STATUS);
   saved.Str(MQCACH_CHANNEL_NAME, "C").Int(MQIACH_CHANNEL_INSTANCE_TYPE, MQOT_SAVED_CHANNEL);
   EXPECT_EQ(ToMqsc(saved).text, "DISPLAY CHSTATUS('C') SAVED");

@@ -94,6 +94,10 @@ LAST_ROWS = ["CMDSCOPE", "QSGDISP"]
 # Commands followed by a parenthesised value of their own (keyword of ibm_keywords.tsv).
 GLUED_VALUE = {"REFRESH SECURITY": "SECURITY"}
 GLUED_VALUE_PARAM = {"SECURITY": "MQIACF_SECURITY_ITEM"}
+# DISPLAY filters that IBM does not take as requested attributes (always displayed).
+FILTER_ONLY = {("DISPLAY QSTATUS", "TYPE"), ("DISPLAY QSTATUS", "OPENTYPE"), ("DISPLAY CHSTATUS", "CHLDISP"),
+               ("DISPLAY QUEUE", "TYPE"), ("DISPLAY TOPIC", "TYPE"), ("DISPLAY CFSTATUS", "TYPE"),
+               ("DISPLAY CHSTATUS", "CONNAME"), ("DISPLAY CHSTATUS", "XMITQ"), ("DISPLAY CLUSQMGR", "CLUSTER")}
 # DISPLAY commands whose IBM syntax has no ALL (every attribute is always displayed).
 NO_ALL = {"DISPLAY CFSTATUS"}
 # The queue types of the IBM queue commands a queue-form rule table stands for.
@@ -431,8 +435,21 @@ def main(ref, here):
                     row(0, 2, 1, all_flag["sym"], "", 32)
                 taken = {r[4] for r in rows}
                 for e in outputs:
-                    if e["sym"] in taken or e["param"] == obj or e["keyword"] in LAST_ROWS:
+                    if e["param"] == obj or e["keyword"] in LAST_ROWS:
                         continue
+                    if e["sym"] in taken:
+                        # A filter that is also a requested attribute (CLUSTER, CFSTRUCT): the
+                        # selector gets an entry of its own, so that asking for the attribute
+                        # writes the bare keyword and filtering writes it with its value.
+                        if (c["source"], e["keyword"]) in FILTER_ONLY or not e["keyword"] or e["type"] == 1:
+                            continue
+                        sel = model.entry(e["keyword"], e["param"], e["type"], "selector")
+                        for name, vs in e["values"]:
+                            n, v, cn = model.value_rows[vs]
+                            model.add_value(sel, n, cn, v)
+                        if sel["sym"] in taken:
+                            continue
+                        e = sel
                     taken.add(e["sym"])
                     row(0, 2, 1 if e["keyword"] else 1, e["sym"], "", 32, "2" if e["zos"] else plat)
                 for e in last:

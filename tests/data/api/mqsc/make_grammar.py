@@ -199,12 +199,16 @@ def main(ref):
     def fact(cmd, kw):
         return facts.setdefault((cmd, kw), {"forms": set(), "kind": "", "param": "-", "names": {}})
 
+    # DISPLAY keywords IBM's MQ 9.4 lists take as filters (with a value) only.
+    filters = {(r["mqsc_command"], r["keyword"]) for r in read(f"{ref}/mqsc_commands.tsv") if r["direction"] == "input"}
+    attrs = {(r["mqsc_command"], r["keyword"]) for r in read(f"{ref}/mqsc_commands.tsv") if r["direction"] == "output"}
     for r in read(f"{ref}/mqsc_editor_keywords.tsv"):
         cmd = f"{r['command_verb']} {ALIAS.get(r['object'], r['object'])}"
         kw = r["keyword"]
         f = fact(cmd, kw)
         if r["command_verb"] == "DISPLAY":
-            f["forms"].add("bare")
+            if (cmd, kw) not in filters or (cmd, kw) in attrs or kw in BARE:
+                f["forms"].add("bare")
         elif kw in BARE:
             f["forms"].add("bare")
         else:
