@@ -199,8 +199,9 @@ bool WalkStructure(const Structure& s, MQLONG* reason) {
       if (s.Word(3) < 0 || s.Word(3) > static_cast<MQLONG>((s.bytes.size() - MQCFIL_STRUC_LENGTH_FIXED) / 4)) break;
       return MqcfilToMqsc(static_cast<const MQCFIL*>(p), reason) != 0;
     case MQCFT_STRING_LIST: {
-      int64_t room = static_cast<int64_t>(s.Word(3)) * s.Word(5);
-      if (s.Word(3) < 0 || s.Word(5) < 0 ||
+      // MQCFSL: Type, StrucLength, Parameter, CodedCharSetId, Count, StringLength, Strings.
+      int64_t room = static_cast<int64_t>(s.Word(4)) * s.Word(5);
+      if (s.Word(4) < 0 || s.Word(5) < 0 ||
           room > static_cast<int64_t>(s.bytes.size() - MQCFSL_STRUC_LENGTH_FIXED))
         break;
       return MqcfslToMqsc(static_cast<const MQCFSL*>(p), reason) != 0;
@@ -360,10 +361,15 @@ VRQAPI_API int MqcfslToMqsc(const MQCFSL* cfsl, MQLONG* reason) {
     *reason = MQSC_RC_BAD_TYPE;
     return 0;
   }
-  size_t room = static_cast<size_t>(cfsl->Count) * (kListItemMax * 2 + 4) + 1;
-  std::string text(room, '\0');
-  // A list without names clears the keyword: MQSC writes that as one blank name.
-  if (StrListToMqsc(cfsl, text.data(), static_cast<MQLONG>(room)) == 0) text = "' '";
+  // A list without names clears the keyword: MQSC writes that as one blank name. Strings of
+  // no length are all empty, however many the count claims.
+  std::string text = "' '";
+  if (cfsl->StringLength > 0 && cfsl->Count > 0) {
+    size_t per = std::min(static_cast<size_t>(cfsl->StringLength), kListItemMax) * 2 + 4;
+    size_t room = static_cast<size_t>(cfsl->Count) * per + 1;
+    std::string joined(room, '\0');
+    if (StrListToMqsc(cfsl, joined.data(), static_cast<MQLONG>(std::min<size_t>(room, INT32_MAX))) > 0) text = joined.c_str();
+  }
   tblSetValue(e, text.c_str(), static_cast<int>(std::strlen(text.c_str())));
   e->lSet = 1;
   return 1;

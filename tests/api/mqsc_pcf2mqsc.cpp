@@ -267,6 +267,14 @@ TEST(MqscPcfToText, MalformedPcfIsRefused) {
   st->StrucLength = 6;  // not a multiple of 4
   EXPECT_EQ(ToMqsc(define).reason, 5001);
 
+  Pcf names(MQCMD_CREATE_NAMELIST);
+  names.Str(MQCA_NAMELIST_NAME, "NL").StrList(MQCA_NAMES, {"A"}, 8);
+  char* first = names.get()->PcfMsg.pData + 36;
+  auto* sl = reinterpret_cast<MQCFSL*>(first + reinterpret_cast<MQCFST*>(first)->StrucLength);
+  ASSERT_EQ(sl->Type, MQCFT_STRING_LIST);
+  sl->Count = 1 << 20;  // more strings than the structure holds
+  EXPECT_EQ(ToMqsc(names).reason, 5001);
+
   char bytes[8] = {};
   EXPECT_EQ(PcfToMqsc(bytes, sizeof bytes, nullptr, 0, &h->Reason, nullptr), 0);
 }
