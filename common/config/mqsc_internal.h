@@ -27,6 +27,36 @@ struct QueueTypeRow {
 };
 extern const QueueTypeRow kQueueTypeRows[];
 
+// Integer keywords whose MQSC form names some numbers: EXPIRY(UNLIMITED), KAINT(AUTO),
+// EXPRYINT(OFF), MAXPROPL(NOLIMIT).
+struct NamedNumber {
+  MQLONG parameter;
+  MQLONG value;
+  const char* name;
+};
+inline constexpr NamedNumber kNamedNumbers[] = {
+    {MQIACF_EXPIRY, -1, "UNLIMITED"},
+    {MQIACH_KEEP_ALIVE_INTERVAL, -1, "AUTO"},
+    {MQIA_EXPIRY_INTERVAL, 0, "OFF"},
+    {MQIA_MAX_PROPERTIES_LENGTH, -1, "NOLIMIT"},
+};
+
+inline const char* NumberName(MQLONG parameter, MQLONG value) {
+  for (const auto& n : kNamedNumbers)
+    if (n.parameter == parameter && n.value == value) return n.name;
+  return nullptr;
+}
+
+inline bool NumberByName(MQLONG parameter, std::string_view name, MQLONG* value) {
+  for (const auto& n : kNamedNumbers) {
+    if (n.parameter == parameter && name == n.name) {
+      *value = n.value;
+      return true;
+    }
+  }
+  return false;
+}
+
 // The rule row that writes a PCF parameter's value (or a flag) for a request, the row that
 // writes it as a DISPLAY selector, or none.
 MQSCRULE* ValueRow(MQSCRULE* rule, MQLONG parameter);

@@ -13,8 +13,6 @@ namespace {
 
 constexpr MQLONG kMdHdrLength = 136;
 constexpr size_t kMaxToken = 65535;
-constexpr MQLONG kExpiryParam = 1244;
-constexpr MQLONG kKeepAliveParam = 1566;
 constexpr const char* kKeywordDelimiters = " .,\t\n:()+";
 constexpr const char* kValueDelimiters = "()";
 constexpr std::string_view kStatusPrefix = "CSQ";
@@ -212,13 +210,21 @@ VRQAPI_API int MqscStrToPcf(MQSCKEY* entry, const char* value) {
 VRQAPI_API int MqscIntToPcf(MQSCKEY* entry, const char* value, MQLONG* reason) {
   if (entry == nullptr || value == nullptr || reason == nullptr) return 0;
   std::string_view v(value);
-  bool special = (entry->lId == kKeepAliveParam && v == "AUTO") || (entry->lId == kExpiryParam && v == "UNLIMITED");
+  while (!v.empty() && IsSpace(v.front())) v.remove_prefix(1);
+  MQLONG named = 0;
+  bool special = mqsc::NumberByName(static_cast<MQLONG>(entry->lId), v, &named);
   if (entry->lType == MQSC_TYPE_INT || special) {
-    char* end = nullptr;
-    long number = special ? -1 : std::strtol(value, &end, 10);
-    if (!special && (end == value || *end != '\0')) {  // a name where a number belongs
-      *reason = MQSC_RC_NOT_FOUND;
-      return 0;
+    long number = named;
+    if (!special && v.empty()) {
+      number = MQMON_NOT_AVAILABLE;  // a blank counter: not monitored
+    } else if (!special) {
+      std::string text(v);
+      char* end = nullptr;
+      number = std::strtol(text.c_str(), &end, 10);
+      if (end == text.c_str() || *end != '\0') {  // a name where a number belongs
+        *reason = MQSC_RC_NOT_FOUND;
+        return 0;
+      }
     }
     MQLONG n = static_cast<MQLONG>(std::clamp<long>(number, INT32_MIN, INT32_MAX));
     if (entry->lType == MQSC_TYPE_INT) {
@@ -342,7 +348,11 @@ static int EmitPcfIntList(PcfMessage* pcf, MQSCKEY* entry, const char* value, MQ
   for (std::string_view item : ListItems(value)) {
     while (!item.empty() && IsSpace(item.front())) item.remove_prefix(1);
     while (!item.empty() && IsSpace(item.back())) item.remove_suffix(1);
-    if (item.empty()) continue;
+    if (item.empty()) {
+      // A blank counter of a monitoring list (QTIME( , )) is not available.
+      if (entry->lType == MQSC_TYPE_INTLIST) values.push_back(MQMON_NOT_AVAILABLE);
+      continue;
+    }
     std::string text(item);
     if (entry->lType == MQSC_TYPE_ENUMLIST) {
       MQSCKEY* v = tblSearch(entry->ppValues, 2, text.c_str());

@@ -20,8 +20,6 @@ constexpr MQLONG kEscapeTypeParam = MQIACF_ESCAPE_TYPE;
 constexpr MQLONG kEscapeTextParam = MQCACF_ESCAPE_TEXT;
 constexpr MQLONG kAltDateParam = MQCA_ALTERATION_DATE;
 constexpr MQLONG kAltTimeParam = MQCA_ALTERATION_TIME;
-constexpr MQLONG kExpiryParam = 1244;      // EXPIRY: -1 is written UNLIMITED
-constexpr MQLONG kKeepAliveParam = 1566;   // KAINT: -1 is written AUTO
 constexpr size_t kListItemMax = 48;
 constexpr int kFirstContinuedToken = 4;
 constexpr char kJoinNone = '*';
@@ -97,10 +95,8 @@ bool TokenText(MQSCRULE* row, std::string* token, MQLONG* reason) {
     case MQSC_TYPE_FLAG:
       return true;
     case MQSC_TYPE_INT:
-      if (e->lId == kExpiryParam && e->value.l == -1) {
-        *token += Format(format, "UNLIMITED");
-      } else if (e->lId == kKeepAliveParam && e->value.l == -1) {
-        *token += Format(format, "AUTO");
+      if (const char* name = mqsc::NumberName(static_cast<MQLONG>(e->lId), e->value.l)) {
+        *token += Format(format, name);
       } else {
         *token += FormatInt(format, e->value.l);
       }

@@ -147,6 +147,25 @@ TEST(MqscResponseToPcf, NamedValuesAndCountersReadBack) {
   EXPECT_EQ(r.reason, 5002);
   DeletePcfMessage(pcf);
 
+  // Blank monitoring counters are not available (-1), as IBM's PCF reports them.
+  pcf = ToPcf(MQCMD_INQUIRE_Q_STATUS, "CSQM201I QSTATUS(Q1) TYPE(QUEUE) MSGAGE( ) QTIME( , )", &r);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(IntParam(pcf, MQIACF_OLDEST_MSG_AGE, &v));
+  EXPECT_EQ(v, MQMON_NOT_AVAILABLE);
+  MESSAGE times{};
+  ASSERT_TRUE(GetAttrByID(MQIACF_Q_TIME_INDICATOR, &times, pcf));
+  EXPECT_TRUE(GetPcfIntListAttrValue(&times, 1, &v));
+  EXPECT_EQ(v, MQMON_NOT_AVAILABLE);
+  DeleteMessage(&times);
+  DeletePcfMessage(pcf);
+
+  pcf = ToPcf(MQCMD_INQUIRE_Q_MGR, "CSQM201I QMNAME(QM1) EXPRYINT(OFF) MAXPROPL(NOLIMIT)", &r);
+  EXPECT_TRUE(IntParam(pcf, MQIA_EXPIRY_INTERVAL, &v));
+  EXPECT_EQ(v, 0);
+  EXPECT_TRUE(IntParam(pcf, MQIA_MAX_PROPERTIES_LENGTH, &v));
+  EXPECT_EQ(v, MQPROP_UNRESTRICTED_LENGTH);
+  DeletePcfMessage(pcf);
+
   pcf = ToPcf(MQCMD_RESET_Q_STATS, "CSQM201I QSTATS(Q1) RESETINT(60) HIQDEPTH(12) MSGSIN(30) MSGSOUT(25)", &r);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(StrParam(pcf, MQCA_Q_NAME), "Q1");

@@ -95,6 +95,13 @@ TEST(MqscPcfToText, NamedValuesFiltersAndListsAsIbmWritesThem) {
   qmgr.Int(MQIA_CHINIT_CONTROL, MQSVC_CONTROL_MANUAL).Int(MQIA_STATISTICS_Q, MQMON_NONE);
   EXPECT_EQ(ToMqsc(qmgr).text, "ALTER QMGR SCHINIT(MANUAL) STATQ(NONE)");
 
+  // Numbers MQSC names: EXPRYINT(0) and MAXPROPL(-1) are not IBM's syntax.
+  Pcf named(MQCMD_CHANGE_Q_MGR);
+  named.Int(MQIA_EXPIRY_INTERVAL, 0).Int(MQIA_MAX_PROPERTIES_LENGTH, MQPROP_UNRESTRICTED_LENGTH);
+  auto n = ToMqsc(named);
+  EXPECT_NE(n.text.find(" EXPRYINT(OFF)"), std::string::npos) << n.text;
+  EXPECT_NE(n.text.find(" MAXPROPL(NOLIMIT)"), std::string::npos) << n.text;
+
   // NONE is a queue manager's value only: a queue takes QMGR, OFF or ON.
   Pcf queue(MQCMD_CHANGE_Q);
   queue.Int(MQIA_Q_TYPE, MQQT_LOCAL).Str(MQCA_Q_NAME, "Q").Int(MQIA_STATISTICS_Q, MQMON_NONE);

@@ -348,6 +348,7 @@ TEST(MqscGrammar, EveryResponseKeywordReadsBackAsIbmsParameterAndValue) {
           if (v != "?" && !n.empty()) cases.emplace_back(keyword == "-" ? n : keyword + "(" + n + ")", v);
       } else if (f->kind == "number") {
         cases.emplace_back(keyword + "(" + std::to_string(kInt) + ")", std::to_string(kInt));
+        for (const auto& [n, v] : f->names) cases.emplace_back(keyword + "(" + n + ")", v);  // EXPIRY(UNLIMITED)
       } else if (f->kind == "list") {
         cases.emplace_back(keyword + "(A,B)", "list");
       } else if (f->kind == "intlist") {
