@@ -28,7 +28,7 @@ struct QueueTypeRow {
 extern const QueueTypeRow kQueueTypeRows[];
 
 // Integer keywords whose MQSC form names some numbers: EXPIRY(UNLIMITED), KAINT(AUTO),
-// EXPRYINT(OFF), MAXPROPL(NOLIMIT).
+// EXPRYINT(OFF), MAXPROPL(NOLIMIT), MARKINT(NOLIMIT).
 struct NamedNumber {
   MQLONG parameter;
   MQLONG value;
@@ -39,6 +39,7 @@ inline constexpr NamedNumber kNamedNumbers[] = {
     {MQIACH_KEEP_ALIVE_INTERVAL, -1, "AUTO"},
     {MQIA_EXPIRY_INTERVAL, 0, "OFF"},
     {MQIA_MAX_PROPERTIES_LENGTH, -1, "NOLIMIT"},
+    {MQIA_MSG_MARK_BROWSE_INTERVAL, -1, "NOLIMIT"},
 };
 
 inline const char* NumberName(MQLONG parameter, MQLONG value) {
