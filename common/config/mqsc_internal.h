@@ -17,7 +17,7 @@ constexpr int32_t kRuleResponseOnly = 3;
 
 // A PCF parameter for which the command's MQSC form has no keyword (or only a keyword a
 // response carries): the translation stops rather than leave it out of the text.
-constexpr MQLONG kRcNoKeyword = 5008;
+constexpr MQLONG kRcNoKeyword = MQSC_RC_NO_KEYWORD;
 
 // The queue types (bit n for MQQT n) whose IBM command takes the keyword of a row of a
 // queue command's rule table, generated with the tables; ends with a null row.
