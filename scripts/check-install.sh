@@ -2,7 +2,8 @@
 # Checks the installed toolkit as an outside user sees it. From a finished build:
 #   1. installs into a temporary prefix and checks the layout (versioned libraries with
 #      their SONAMEs, headers, programs, manual pages, CMake package, pkg-config files);
-#   2. compares each library's exported symbols with its list in exports/;
+#   2. compares each library's exported symbols with its list in exports/, and finds no
+#      undefined weak symbol of the toolkit's own in them;
 #   3. checks that the README shows the example's code, then builds examples/ against the
 #      installed tree with find_package (which must refuse an unknown component), and again
 #      with the compiler and pkg-config flags alone (as C and as C++);
@@ -88,6 +89,15 @@ for lib in "${libraries[@]}"; do
     grep '^[+-][^+-]' "$work/$lib.diff"
     fail "exports: $lib"
   fi
+done
+
+# No library leaves a name of its own for programs to define: an undefined weak symbol
+# would let any program that happens to define it replace library behaviour unnoticed
+# (the toolchain's own weak references are expected).
+for lib in "${libraries[@]}"; do
+  weak=$(nm -D --undefined-only "$libdir/lib$lib.so" | awk '$1 == "w" || $1 == "v" { print $2 }' |
+         grep -Ev '^(_ITM_.*|__gmon_start__|__cxa_finalize(@.*)?|_Jv_RegisterClasses)$')
+  [ -z "$weak" ] || fail "exports: lib$lib has undefined weak symbols: $(echo $weak)"
 done
 
 # --- 3. the outside example --------------------------------------------------------------
