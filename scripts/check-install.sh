@@ -128,19 +128,35 @@ if cmake -S "$work/no-component" -B "$work/no-component/build" -DCMAKE_PREFIX_PA
   fail "CMake package: an unknown component was accepted"
 fi
 
+# The README's pkg-config lines, run as they stand but for the prefix (its /opt/vrq/lib is
+# this installation's library folder); the C++ example is built by the same compile line
+# with c++ and the .cpp file. Step 4 runs both without LD_LIBRARY_PATH.
 example_pc=$work/example-pc
 mkdir -p "$example_pc"
-export PKG_CONFIG_PATH=$libdir/pkgconfig
-if flags=$(pkg-config --cflags --libs vrqmqtx); then
-  # shellcheck disable=SC2086
-  cc -std=c11 -Wall -Wextra -Werror -o "$example_pc/inquire_queues" "$root/examples/inquire_queues.c" \
-     $flags -Wl,-rpath,"$libdir" || fail "example: pkg-config build (C)"
-  # shellcheck disable=SC2086
-  c++ -std=c++17 -Wall -Wextra -Werror -o "$example_pc/inquire_queues_cxx" "$root/examples/inquire_queues.cpp" \
-     $flags -Wl,-rpath,"$libdir" || fail "example: pkg-config build (C++)"
+cp "$root/examples/inquire_queues.c" "$root/examples/inquire_queues.cpp" "$example_pc/"
+readme_pc=$(python3 - "$root/README.md" <<'PY'
+import sys
+lines = open(sys.argv[1]).read().split("\n")
+marker = "<!-- pkg-config build: scripts/check-install.sh runs these lines with its own prefix -->"
+at = lines.index(marker) + 1 if marker in lines else len(lines)
+block = []
+while at < len(lines) and lines[at].startswith("    "):
+    block.append(lines[at][4:])
+    at += 1
+print("\n".join(block))
+PY
+)
+if [ -z "$readme_pc" ]; then
+  fail "README: no pkg-config lines after their marker"
 else
-  fail "example: pkg-config --cflags --libs vrqmqtx"
+  readme_pc=${readme_pc//\/opt\/vrq\/lib/$libdir}
+  compile_line=$(grep '^cc ' <<<"$readme_pc")
+  cxx_line=$(sed -e 's/^cc /c++ /' -e 's/inquire_queues\.c /inquire_queues.cpp /' -e 's/-o inquire_queues /-o inquire_queues_cxx /' <<<"$compile_line")
+  (cd "$example_pc" && unset PKG_CONFIG_PATH && eval "$readme_pc") || fail "example: the README's pkg-config build (C)"
+  (cd "$example_pc" && eval "$(grep '^export ' <<<"$readme_pc")" && eval "$cxx_line") \
+    || fail "example: the README's pkg-config build (C++)"
 fi
+export PKG_CONFIG_PATH=$libdir/pkgconfig
 for lib in "${libraries[@]}"; do
   pkg-config --exists --print-errors "$lib" || fail "pkg-config: $lib"
 done
@@ -156,7 +172,7 @@ if [ $standin = 1 ]; then
     for exe in "$example_cmake/inquire_queues" "$example_cmake/inquire_queues_cxx" \
                "$example_pc/inquire_queues" "$example_pc/inquire_queues_cxx"; do
       [ -x "$exe" ] || continue
-      out=$("$exe" "$qm" 'EXAMPLE.*')
+      out=$(env -u LD_LIBRARY_PATH "$exe" "$qm" 'EXAMPLE.*')
       status=$?
       if [ $status -ne 0 ] || [ "$out" != $'EXAMPLE.IN\nEXAMPLE.OUT' ]; then
         echo "$exe: status $status, output:"; echo "$out"
