@@ -71,7 +71,7 @@ PingIndicators ping_indicators(const PingStats& s) {
   return d;
 }
 
-void ping_report(PingArgs* args, PingStats* stats) {
+int ping_report(PingArgs* args, PingStats* stats) {
   const PingStats& s = *stats;
   PingIndicators d = ping_indicators(s);
   int reason = args->pQMgr ? args->pQMgr->lReason : kRcNoManager;
@@ -91,5 +91,5 @@ void ping_report(PingArgs* args, PingStats* stats) {
                 s.llCycleTime / 1000.0, reason);
     std::fflush(stdout);
   }
-  PublishReportFacts(*args, s, d, reason);
+  return PublishReportFacts(*args, s, d, reason);
 }
