@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -15,7 +16,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: %s\t-mQMgrName [-qQueueName] [-eExpiry] [-wWait] [-bBatch]\n"
     "\t\t[-v0|1|2] [-ualt-user] [-cexp] [-ccoa]\n"
-    "\t\t[-ccod] [-cdlq] [-cexc]\n\n";
+    "\t\t[-ccod] [-cdlq] [-cexc]\n"
+    "\t\t[-ojson] [-oprometheus[:File]]\n\n";
 
 constexpr const char* kOptions =
     "Options:\n"
@@ -34,7 +36,9 @@ constexpr const char* kOptions =
     "\t-cexp       -- generate confirm-on-expiry report\n"
     "\t-cexc       -- generate confirm-on-exception report\n"
     "\t-cdlq       -- generate messages that will go into DLQ if undelivered\n"
-    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all";
+    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all\n"
+    "\t-ojson      -- write each cycle's figures as one JSON object on standard output\n"
+    "\t-oprometheus[:File] -- write them in Prometheus text format to File (standard output)";
 
 constexpr size_t kAltUserLength = 12;
 
@@ -123,6 +127,8 @@ int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
       args->lSize = Number(number);
     } else if (option == "-v") {
       args->lVerbose = Number(number);
+    } else if (option == "-o") {
+      fits = ParseOutputOption(args, value);
     } else {
       known = false;
     }
