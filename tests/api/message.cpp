@@ -93,6 +93,45 @@ TEST(Message, AppendGrowsByTheShortfallPlusAHeader) {
   DeleteMessage(&from);
 }
 
+// A source that views part of the destination's own block must survive the block moving
+// when the destination grows (large enough that the heap moves it to fresh pages).
+TEST(Message, AppendFromAViewOfTheDestinationItself) {
+  constexpr int kLarge = 300 * 1024;
+  MESSAGE to{};
+  ASSERT_EQ(CreateMessage(&to, kLarge), 1);
+  Fill(to, kLarge / 2, 'x');
+  Fill(to, kLarge / 2, 'y');
+  MESSAGE view{};
+  view.lKind = 1;
+  view.pData = to.pData + kLarge / 2;  // the 'y' half
+  view.lMaxLength = view.lMsgLength = kLarge / 2;
+  ASSERT_EQ(AppendMessage(&to, &view), 1);
+  ASSERT_EQ(to.lMsgLength, 136 + kLarge + kLarge / 2);
+  EXPECT_EQ(std::string(to.pData + kLarge, kLarge / 2), std::string(kLarge / 2, 'y'));
+
+  // Copying a view of a record into that record keeps exactly the viewed bytes.
+  view.pData = to.pData + kLarge - 4;
+  view.lMaxLength = view.lMsgLength = 8;  // "yyyy" + "yyyy"
+  std::memcpy(to.pData + kLarge - 4, "abcdefgh", 8);
+  ASSERT_EQ(CopyMessage(&view, &to), 1);
+  EXPECT_EQ(to.lMsgLength, 136 + 8);
+  EXPECT_EQ(std::string(to.pData, 8), "abcdefgh");
+  DeleteMessage(&to);
+}
+
+// Copying a record onto itself keeps it as it is: a reset first would lose its data.
+TEST(Message, CopyOntoItselfKeepsTheRecord) {
+  MESSAGE m{};
+  ASSERT_EQ(CreateMessage(&m, 16), 1);
+  Fill(m, 5, 'q');
+  m.MsgDesc.Priority = 3;
+  EXPECT_EQ(CopyMessage(&m, &m), 1);
+  EXPECT_EQ(m.lMsgLength, 136 + 5);
+  EXPECT_EQ(std::string(m.pData, 5), "qqqqq");
+  EXPECT_EQ(m.MsgDesc.Priority, 3);
+  DeleteMessage(&m);
+}
+
 TEST(Message, CopyAndResetKeepTheBlockAndTakeTheDescriptor) {
   MESSAGE from{}, to{};
   ASSERT_EQ(CreateMessage(&from, 16), 1);

@@ -1,6 +1,7 @@
 // vrqmq: pings a queue manager with batches of PCF ping commands and reports how
 // responsive it is. Runs one cycle, or repeats every -d seconds until killed; the exit
-// status is the reason code of the last cycle. SIGINT and SIGTERM end the run after the
+// status is the reason code of the last cycle (a failed put, no response at all, or facts
+// that could not be sent all count as failures). SIGINT and SIGTERM end the run after the
 // figures gathered so far are printed.
 #include <unistd.h>
 
@@ -26,9 +27,13 @@ int RunCycle(PingArgs* args, PingStats* stats) {
     ping_terminate(args);
     return reason;
   }
-  if (!ping_generate(args, stats, &reason))
+  int putReason = 0;
+  if (!ping_generate(args, stats, &reason)) {
     std::printf("\nERROR: Unable to complete ping %s(%s): RC(%d)\n", args->szQMgrName,
                 args->szQueueName, reason);
+    putReason = reason;
+  }
+  int publishError = 0;
   if (stats->lMsgsSent > 0) {
     if (!ping_get_stats(args, stats, &reason)) {
       if (reason == MQRC_NO_MSG_AVAILABLE)
@@ -38,13 +43,33 @@ int RunCycle(PingArgs* args, PingStats* stats) {
         std::printf("\nERROR: Unable to get statistics on %s(%s): RC(%d)\n", args->szQMgrName,
                     args->szQueueName, reason);
     }
+    // The reads that follow a failed put must not hide it: the first failure stands.
+    if (putReason != 0) reason = putReason;
+    // Pings that all expired (or were all answered by reports) prove nothing about the
+    // queue manager's command server.
+    if (reason == 0 && stats->lMsgsReceived - stats->lReportsReceived == 0) {
+      reason = MQRC_NO_MSG_AVAILABLE;
+      std::printf("\nWARNING: No response received from %s(%s): RC(%d)\n", args->szQMgrName,
+                  args->szQueueName, reason);
+    }
+    if (args->pQMgr) args->pQMgr->lReason = reason;  // the report's completion code
     stats->llCycleTime = curUtcTimeMsec() - start;
-    ping_report(args, stats);
+    publishError = ping_report(args, stats);
+  } else if (reason == 0) {
+    reason = MQRC_STORAGE_NOT_AVAILABLE;  // no ping could even be built
   }
   ping_terminate(args);
   std::printf("Pinging %s(%s) completed with RC(%d)\n", args->szQMgrName, args->szQueueName,
               reason);
-  return reason;
+  // A cycle that went well but whose facts could not be sent still fails the run.
+  return reason != 0 ? reason : publishError;
+}
+
+// The process exit status for a reason code: only its low 8 bits reach the caller, so a
+// reason such as 2048 would read as success; it becomes 255 instead.
+int ExitStatus(int reason) {
+  if (reason == 0) return 0;
+  return (reason & 0xFF) != 0 ? reason : 255;
 }
 
 }  // namespace
@@ -76,5 +101,5 @@ int main(int argc, char** argv) {
     PingPause(args.lInterval);
     if (PingStopSignal()) break;
   }
-  return monitor.ExitStatus(reason, ended);
+  return ExitStatus(monitor.ExitStatus(reason, ended));
 }

@@ -72,7 +72,7 @@ PingIndicators ping_indicators(const PingStats& s) {
   return d;
 }
 
-void ping_report(PingArgs* args, PingStats* stats) {
+int ping_report(PingArgs* args, PingStats* stats) {
   const PingStats& s = *stats;
   PingIndicators d = ping_indicators(s);
   int reason = args->pQMgr ? args->pQMgr->lReason : kRcNoManager;
@@ -93,5 +93,5 @@ void ping_report(PingArgs* args, PingStats* stats) {
     std::fflush(stdout);
   }
   if (args->pMonitor) args->pMonitor->PrintAfterReport(*args, s, reason);
-  PublishReportFacts(*args, s, d, reason);
+  return PublishReportFacts(*args, s, d, reason);
 }

@@ -98,8 +98,9 @@ int ping_terminate(PingArgs* args);
 
 PingIndicators ping_indicators(const PingStats& stats);
 // Prints the report of a single run (interval 0 or less) and publishes the indicators
-// when a collector host is set.
-void ping_report(PingArgs* args, PingStats* stats);
+// when a collector host is set. Returns 0, or the socket error when the facts could not
+// be sent.
+int ping_report(PingArgs* args, PingStats* stats);
 
 // Fact publishing to a collector (UDP datagrams or TCP lines of name=value pairs).
 SocketRecord* publishOpen(int udp);
@@ -120,4 +121,8 @@ int PublishSend(SocketRecord* publisher, std::string& payload, SocketAddress* ad
 SocketAddress PublishTarget(std::string_view host, std::string_view port, bool udp);
 // The report's 35 facts as one text (cut to 6144 bytes) and their sending.
 std::string FormatReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
-void PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
+// 0 when sent (or no host is set), else the error that stopped them.
+int PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
+// Why sending to host failed when the socket layer only says "no destination": the host
+// name look-up's own error text, or empty when the name resolves.
+std::string HostLookupError(const char* host);
