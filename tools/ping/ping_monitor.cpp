@@ -118,7 +118,7 @@ bool ParseOutputOption(PingArgs* args, std::string_view value) {
   }
   if (args->lOutputs & bit) return false;
   if (bit == kOutputPrometheus) {
-    std::memcpy(args->szPromFile, file.data(), file.size());
+    if (!file.empty()) std::memcpy(args->szPromFile, file.data(), file.size());
     args->szPromFile[file.size()] = '\0';
   }
   args->lOutputs |= bit;
