@@ -226,7 +226,7 @@ TEST_F(PingMonitoring, StopSignalsEndTheRunWithTheFiguresSoFar) {
 
   // A signal after a cycle ended: that cycle's reason.
   ASSERT_TRUE(qm.Fault({"cmdserver", "start"}));
-  auto after = PingThenSignal("INT", "1.5", {"-mMON.QM", "-b2", "-d30", "-w5000"});
+  auto after = PingThenSignal("INT", "3", {"-mMON.QM", "-b2", "-d30", "-w5000"});
   EXPECT_EQ(after.status, 0) << after.out;
   EXPECT_NE(after.out.find("completed with RC(0)"), std::string::npos);
 }
