@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -80,17 +80,29 @@ MQManager* NewManager(const char* name) {
 // Objects whose MQCONN answered 2002: their handle is the thread's existing connection,
 // which belongs to whoever made it, so closing them must not disconnect it. The record's
 // layout is fixed, so the mark is kept here.
-std::mutex g_sharedLock;
 std::vector<const MQManager*> g_shared;
 
+// A spin lock around the list: its critical sections are a few instructions long, and it
+// needs no thread library (the Windows build's runtime has no std::mutex).
+std::atomic_flag g_sharedLock = ATOMIC_FLAG_INIT;
+struct SharedListLock {
+  SharedListLock() {
+    while (g_sharedLock.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~SharedListLock() { g_sharedLock.clear(std::memory_order_release); }
+  SharedListLock(const SharedListLock&) = delete;
+  SharedListLock& operator=(const SharedListLock&) = delete;
+};
+
 void MarkShared(const MQManager* m) {
-  std::lock_guard<std::mutex> lock(g_sharedLock);
+  SharedListLock lock;
   g_shared.push_back(m);
 }
 
 // Whether m holds a shared connection; the mark is dropped.
 bool TakeShared(const MQManager* m) {
-  std::lock_guard<std::mutex> lock(g_sharedLock);
+  SharedListLock lock;
   for (auto it = g_shared.begin(); it != g_shared.end(); ++it) {
     if (*it == m) {
       g_shared.erase(it);

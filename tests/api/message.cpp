@@ -7,19 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "../../common/pcf/memory_hook.h"
+#include "alloc_interpose.h"
 #include "vrqtest.h"
 
 namespace {
 int g_fail_next = 0;  // number of following allocations that fail
 }
 
-extern "C" void* vrq_alloc_hook(void* old, std::size_t size) {
-  if (g_fail_next > 0) {
-    --g_fail_next;
-    return nullptr;
-  }
-  return old == nullptr ? std::malloc(size) : std::realloc(old, size == 0 ? 1 : size);
+bool TestAllocationFails(void*, std::size_t) {
+  if (g_fail_next == 0) return false;
+  --g_fail_next;
+  return true;
 }
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "../../common/pcf/memory_hook.h"
+#include "alloc_interpose.h"
 #include "pcf_test_util.h"
 #include "vrqtest.h"
 
@@ -14,10 +14,7 @@ namespace {
 int g_fail_at = 0;  // the allocation (counted from 1) that fails; 0 for none
 }
 
-extern "C" void* vrq_alloc_hook(void* old, std::size_t size) {
-  if (g_fail_at > 0 && --g_fail_at == 0) return nullptr;
-  return old == nullptr ? std::malloc(size) : std::realloc(old, size == 0 ? 1 : size);
-}
+bool TestAllocationFails(void*, std::size_t) { return g_fail_at > 0 && --g_fail_at == 0; }
 
 namespace {
 

@@ -72,6 +72,7 @@ TEST(MqNodeNames, NewNodeIdentityAndTracePoints) {
     ASSERT_EQ(sgx_get_signature(&signature), 1);
     ASSERT_EQ(mnSWrite(msg.m, pair.client.get(), 1, signature), 1);
     ASSERT_EQ(mnSRead(msg.m, pair.peer.get(), 1), 1);
+    sgx_release_signature(&signature);
   }
   ASSERT_EQ(mnGSetTraceCallBack(nullptr), 1);
   for (const char* point : {"CreateMQNode", "mnOpen", "mnWriteMsg", "mnWriteToNode", "mnReadMsg", "mnRead",

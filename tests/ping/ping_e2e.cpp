@@ -60,6 +60,30 @@ class PingRun : public ::testing::Test {
   }
 };
 
+// The depth of a queue manager's command queue, from a connection of the calling thread;
+// -1 when it cannot be had.
+MQLONG CommandQueueDepth(const char* qmName) {
+  MQHCONN hconn = 0;
+  MQLONG cc = 0, rc = 0;
+  char name[MQ_Q_MGR_NAME_LENGTH] = {};
+  std::strncpy(name, qmName, sizeof name);
+  MQCONN(name, &hconn, &cc, &rc);
+  if (cc == MQCC_FAILED) return -1;
+  MQOD od = {MQOD_DEFAULT};
+  std::strncpy(od.ObjectName, "SYSTEM.ADMIN.COMMAND.QUEUE", MQ_Q_NAME_LENGTH);
+  MQHOBJ hobj = 0;
+  MQLONG depth = -1;
+  MQOPEN(hconn, &od, MQOO_INQUIRE, &hobj, &cc, &rc);
+  if (cc != MQCC_FAILED) {
+    MQLONG selector = MQIA_CURRENT_Q_DEPTH;
+    MQINQ(hconn, hobj, 1, &selector, 1, &depth, 0, nullptr, &cc, &rc);
+    if (cc == MQCC_FAILED) depth = -1;
+    MQCLOSE(hconn, &hobj, MQCO_NONE, &cc, &rc);
+  }
+  MQDISC(&hconn, &cc, &rc);
+  return depth;
+}
+
 std::string Line(const std::string& out, const std::string& key) {
   std::smatch m;
   std::regex re("\t" + key + " *\\(([^)]*)\\)");
@@ -139,10 +163,13 @@ TEST_F(PingRun, AFailedPutIsNotHiddenByTheReadsThatFollow) {
                                "DEFINE QLOCAL(SYSTEM.ADMIN.COMMAND.QUEUE) MAXDEPTH(3) REPLACE\n"};
   ASSERT_TRUE(small.running());
   ASSERT_TRUE(small.Fault({"cmdserver", "stop"}));
-  // The command server comes back once the batch has stopped at the full queue; then the
-  // three pings put are answered and confirmed.
+  // The command server comes back once the batch has stopped at the full queue (three
+  // pings on it, and a moment for the fourth put to fail); then the three pings put are
+  // answered and confirmed.
   std::thread restart([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    for (int i = 0; i < 400 && CommandQueueDepth("PING.SMALL") < 3; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     small.Fault({"cmdserver", "start"});
   });
   auto r = vrqtest::Run({VRQMQ_PATH, "-mPING.SMALL", "-b5", "-ccoa", "-ccod", "-w10000"}, small.env(), 60000);

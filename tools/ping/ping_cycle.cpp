@@ -156,7 +156,7 @@ int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
   if (!mgr) return Finish(args, reason);
   PcfMessage* msg = CreatePcfMessage(kPingCommand, MQCFT_COMMAND, kCapacity);
   if (!msg) {
-    *reason = mgr->lReason;
+    *reason = MQRC_STORAGE_NOT_AVAILABLE;  // no ping could be built, so none was sent
     return 0;
   }
   Pad(msg, args->lSize);
