@@ -24,7 +24,8 @@ step() { printf '\n=== %s ===\n' "$*"; }
 
 # --- 1. packages ------------------------------------------------------------------------
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
-          libbenchmark-dev libssl-dev libcrypt-dev netbase python3)
+          libbenchmark-dev libssl-dev libcrypt-dev netbase python3
+          nlohmann-json3-dev prometheus)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,12 +1,14 @@
 // vrqmq: pings a queue manager with batches of PCF ping commands and reports how
 // responsive it is. Runs one cycle, or repeats every -d seconds until killed; the exit
 // status is the reason code of the last cycle (a failed put, no response at all, or facts
-// that could not be sent all count as failures).
+// that could not be sent all count as failures). SIGINT and SIGTERM end the run after the
+// figures gathered so far are printed.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -76,17 +78,28 @@ int main(int argc, char** argv) {
   PingArgs args{};
   PingStats stats{};
   SetPingDefaults(&args);
+  PingMonitor monitor;
+  monitor.Start(argc, argv);
   std::printf("VRQPING, V%s\n", kPingVersion);
   std::fputs(kNotice, stdout);
   Init_Args(&args, argc, argv);
+  args.pMonitor = &monitor;
 
   int reason = 0;
+  bool ended = false;  // a cycle ran to its end without being stopped
   for (;;) {
-    reason = RunCycle(&args, &stats);
+    monitor.BeginCycle();
+    int cycleReason = RunCycle(&args, &stats);
+    monitor.EndCycle(args, stats, cycleReason);
+    if (!PingStopSignal()) {
+      reason = cycleReason;
+      ended = true;
+    }
     stats = PingStats{};
     std::fflush(stdout);
-    if (args.lInterval <= 0) break;
-    sleep(static_cast<unsigned>(args.lInterval));
+    if (args.lInterval <= 0 || PingStopSignal()) break;
+    PingPause(args.lInterval);
+    if (PingStopSignal()) break;
   }
-  return ExitStatus(reason);
+  return ExitStatus(monitor.ExitStatus(reason, ended));
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -17,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: %s\t-mQMgrName [-qQueueName] [-eExpiry] [-wWait] [-bBatch]\n"
     "\t\t[-v0|1|2] [-ualt-user] [-cexp] [-ccoa]\n"
-    "\t\t[-ccod] [-cdlq] [-cexc]\n\n";
+    "\t\t[-ccod] [-cdlq] [-cexc]\n"
+    "\t\t[-ojson] [-oprometheus[:File]]\n\n";
 
 constexpr const char* kOptions =
     "Options:\n"
@@ -36,7 +38,9 @@ constexpr const char* kOptions =
     "\t-cexp       -- generate confirm-on-expiry report\n"
     "\t-cexc       -- generate confirm-on-exception report\n"
     "\t-cdlq       -- generate messages that will go into DLQ if undelivered\n"
-    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all";
+    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all\n"
+    "\t-ojson      -- write each cycle's figures as one JSON object on standard output\n"
+    "\t-oprometheus[:File] -- write them in Prometheus text format to File (standard output)";
 
 constexpr size_t kAltUserLength = 12;
 constexpr int32_t kMaxPingSize = 100 * 1024 * 1024;  // IBM MQ's largest message
@@ -137,6 +141,8 @@ int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
       fits = Number(number, 0, kMaxPingSize, &args->lSize);
     } else if (option == "-v") {
       fits = Number(number, 0, 2, &args->lVerbose);
+    } else if (option == "-o") {
+      fits = ParseOutputOption(args, value);
     } else {
       known = false;
     }

@@ -2,6 +2,7 @@
 // single run. Every rate takes an empty duration as 1 ms, so nothing divides by zero.
 #include <cstdio>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -91,5 +92,6 @@ int ping_report(PingArgs* args, PingStats* stats) {
                 s.llCycleTime / 1000.0, reason);
     std::fflush(stdout);
   }
+  if (args->pMonitor) args->pMonitor->PrintAfterReport(*args, s, reason);
   return PublishReportFacts(*args, s, d, reason);
 }

@@ -17,6 +17,8 @@ inline constexpr const char* kDefaultPort = "6000";
 // Reason of a cycle whose queue-manager object could not be created at all.
 inline constexpr int kRcNoManager = 4018;
 
+class PingMonitor;
+
 struct PingArgs {
   char szQMgrName[49];
   char szQueueName[49];
@@ -35,6 +37,11 @@ struct PingArgs {
   char szHost[128];
   char szPort[32];
   MQManager* pQMgr;
+  // Outputs for monitoring systems (-o, kOutput* bits of ping_monitor.h), the Prometheus
+  // file (empty: standard output) and the run's monitoring state (null: none).
+  int32_t lOutputs;
+  char szPromFile[1024];
+  PingMonitor* pMonitor;
 };
 
 struct PingStats {
