@@ -34,7 +34,10 @@ class PingMonitoring : public ::testing::Test {
   }
   // Runs vrqmq and sends it the signal after the given seconds.
   vrqtest::ProcessResult PingThenSignal(const char* signal, const char* seconds, std::vector<std::string> args) {
-    args.insert(args.begin(), {"/usr/bin/timeout", "--preserve-status", "-s", signal, seconds, VRQMQ_PATH});
+    // --foreground: timeout signals only vrqmq; otherwise it signals its whole process group
+    // as well, and vrqmq would take the second delivery for a second Ctrl-C.
+    args.insert(args.begin(), {"/usr/bin/timeout", "--foreground", "--preserve-status", "-s", signal, seconds,
+                               VRQMQ_PATH});
     return vrqtest::Run(args, qm.env(), 60000);
   }
 };
