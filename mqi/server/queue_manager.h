@@ -155,6 +155,7 @@ class QueueManager {
   // Queue definitions, for the definition file and the command server.
   Queue* FindQueue(std::string_view name);
   std::map<std::string, Queue, std::less<>>& queues() { return queues_; }
+  const std::map<std::string, Queue, std::less<>>& queues() const { return queues_; }
   // Defines a queue; false when the name is taken.
   bool Define(std::string name, const QueueAttrs& attrs);
   // Deletes a queue; reason when it cannot be deleted (open, not empty without purge).
