@@ -232,6 +232,10 @@ int Start(const std::string& qm) {
   std::vector<Definition> defs;
   std::string error;
   if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
+  // Definitions that cannot be carried out (ALTER of a missing queue, a name taken) are
+  // reported here rather than only in the log of a server that did not start.
+  QueueManager trial(qm);
+  if (!ApplyDefinitions(trial, defs, error)) return Fail("definition file: " + error);
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return Fail("fork failed");
