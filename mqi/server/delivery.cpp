@@ -123,6 +123,11 @@ void QueueManager::DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG rea
                  static_cast<int>(queue.size()), queue.data());
     return;
   }
+  // The log says once per destination and reason why messages go to the dead-letter queue
+  // (a reply queue at its MAXDEPTH, for example), without a line for every message.
+  if (dead_lettered_.insert(std::string(queue) + ' ' + std::to_string(reason)).second)
+    std::fprintf(stderr, "messages for %.*s go to %s: reason %d (this destination and reason are logged once)\n",
+                 static_cast<int>(queue.size()), queue.data(), kDeadLetterQueue, static_cast<int>(reason));
   MQDLH dlh = {MQDLH_DEFAULT};
   dlh.Reason = reason;
   SetField(dlh.DestQName, queue);

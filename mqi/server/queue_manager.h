@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -212,6 +213,7 @@ class QueueManager {
   uint64_t dynamic_counter_ = 0;
   uint64_t next_incarnation_ = 1;
   bool activity_ = false;
+  std::set<std::string> dead_lettered_;  // "queue reason" pairs already logged
 };
 
 // The value of a queue attribute by MQIA_/MQCA_ selector; nullopt when it does not apply.
