@@ -182,6 +182,7 @@ bool ParseDefinitions(const std::string& text, std::vector<Definition>& out, std
     if (first == std::string::npos || line[first] == '*' || line[first] == '#') continue;
     std::vector<Token> tokens;
     if (!Tokenize(line, tokens)) return fail("unbalanced parentheses or quotes");
+    if (tokens.empty()) continue;  // white space of other kinds
     Definition d;
     d.line = number;
     const auto verb = std::find_if(std::begin(kVerbs), std::end(kVerbs),

@@ -108,6 +108,8 @@ TEST(MqiCommandLine, AlterAndDeleteInTheDefinitionFile) {
     EXPECT_EQ(start.status, 1);
     EXPECT_NE(start.err.find(error), std::string::npos) << start.err;
   }
+  vrqtest::WriteFile(dir.file("blank.mqsc"), "\v\f\n \v\n");  // blank lines of other white space
+  EXPECT_EQ(Sim({"create", "QM.BLANK", "-d", dir.file("blank.mqsc")}, env).status, 0);
   vrqtest::WriteFile(dir.file("parse.mqsc"), "ALTER QLOCAL(Q) REPLACE\nDELETE QMODEL(M) PURGE\n");
   auto parse = Sim({"create", "QM.PARSE", "-d", dir.file("parse.mqsc")}, env);
   EXPECT_NE(parse.err.find("line 1: unknown keyword REPLACE"), std::string::npos) << parse.err;
