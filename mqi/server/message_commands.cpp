@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -224,7 +225,7 @@ int PutCommand(const std::vector<std::string>& args) {
     } else if (a == "-f" && has_value && !data) {
       const std::string& path = args[++i];
       std::ifstream in(path, std::ios::binary);
-      if (!in) return Fail("cannot read " + path);
+      if (!in || !std::filesystem::is_regular_file(path)) return Fail("cannot read " + path);
       data = std::string(std::istreambuf_iterator<char>(in), {});
     } else if (!a.empty() && a[0] == '-') {
       return Fail("unknown or incomplete option " + a + " for put");

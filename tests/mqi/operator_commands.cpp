@@ -73,6 +73,7 @@ TEST_F(MqiOperatorCommands, PutGetAndBrowse) {
       {{"put", "QM.OPS", "APP.IN", "x", "--expiry", "0"}, "--expiry takes"},
       {{"put", "QM.OPS", "APP.IN", "x", "--bogus"}, "unknown or incomplete option --bogus"},
       {{"put", "QM.OPS", "APP.IN", "-f", dir.file("none")}, "cannot read"},
+      {{"put", "QM.OPS", "APP.IN", "-f", dir.path()}, "cannot read"},
       {{"put", "QM.OPS", "NO.SUCH.Q", "x"}, "queue NO.SUCH.Q does not exist on QM.OPS"},
       {{"get", "QM.OPS", "APP.IN", "--count", "0"}, "--count takes"},
       {{"get", "QM.OPS", "APP.IN", "--wait", "-5"}, "--wait takes"},
