@@ -219,6 +219,13 @@ Message* MessageStore::NextAfter(const Message* cursor, const MQBYTE24* msg_id, 
   return nullptr;
 }
 
+Message* MessageStore::UnderCursor(const Message* cursor) const {
+  if (!cursor->placed) return nullptr;
+  Message* m = cursor->position.prev;
+  while (m && m->is_cursor) m = m->position.prev;
+  return m && m->seq == cursor->seq && m->is_available ? m : nullptr;
+}
+
 Message* MessageStore::FirstExpired(int64_t now) const {
   if (expiry_.empty() || expiry_.begin()->first > now) return nullptr;
   return expiry_.begin()->second;

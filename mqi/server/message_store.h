@@ -134,6 +134,8 @@ class MessageStore {
   void PlaceCursor(Message* cursor, Message* after);
   // The first available message after the cursor in delivery order.
   Message* NextAfter(const Message* cursor, const MQBYTE24* msg_id, const MQBYTE24* correl_id) const;
+  // The message the cursor was placed after, when it is still there and available.
+  Message* UnderCursor(const Message* cursor) const;
 
   // The available message whose deadline passed first, or null; the next deadline (0: none).
   Message* FirstExpired(int64_t now) const;

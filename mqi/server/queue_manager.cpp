@@ -477,11 +477,14 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   if (!h) return GetFailed(MQRC_HOBJ_ERROR);
   const bool browse_first = gmo.options & MQGMO_BROWSE_FIRST;
   const bool browse_next = gmo.options & MQGMO_BROWSE_NEXT;
-  const bool browse = browse_first || browse_next;
-  if ((browse_first && browse_next) ||
+  const bool browse_under = gmo.options & MQGMO_BROWSE_MSG_UNDER_CURSOR;
+  const bool get_under = gmo.options & MQGMO_MSG_UNDER_CURSOR;
+  const bool browse = browse_first || browse_next || browse_under;
+  const MQLONG positions = MQGMO_BROWSE_FIRST | MQGMO_BROWSE_NEXT | MQGMO_BROWSE_MSG_UNDER_CURSOR | MQGMO_MSG_UNDER_CURSOR;
+  if (std::popcount(static_cast<uint32_t>(gmo.options & positions)) > 1 ||
       ((gmo.options & MQGMO_SYNCPOINT) && (gmo.options & MQGMO_NO_SYNCPOINT)))
     return GetFailed(MQRC_OPTIONS_ERROR);
-  if (browse && !(h->options & MQOO_BROWSE)) return GetFailed(MQRC_NOT_OPEN_FOR_BROWSE);
+  if ((browse || get_under) && !(h->options & MQOO_BROWSE)) return GetFailed(MQRC_NOT_OPEN_FOR_BROWSE);
   if (!browse && !h->input) return GetFailed(MQRC_NOT_OPEN_FOR_INPUT);
   if (buffer_length < 0) return GetFailed(MQRC_BUFFER_LENGTH_ERROR);
   Queue* q = HandleQueue(*h);
@@ -497,12 +500,23 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   // Expired messages met on the way are discarded (with their reports) and never returned.
   const int64_t now = SteadyMs();
   Message* found = nullptr;
-  for (;;) {
-    found = browse ? store.NextAfter(h->cursor, msg_id, correl_id) : store.First(msg_id, correl_id);
-    if (!found || !found->expires_at || now < found->expires_at) break;
-    Expire(found);
+  if (browse_under || get_under) {
+    // The message last browsed through this handle, while it is still there to take.
+    found = h->cursor ? store.UnderCursor(h->cursor) : nullptr;
+    if (found && found->expires_at && now >= found->expires_at) {
+      Expire(found);
+      found = nullptr;
+    }
+    if (!found) return GetFailed(MQRC_NO_MSG_UNDER_CURSOR);
   }
-  if (!found) return GetFailed(MQRC_NO_MSG_AVAILABLE);
+  while (!found) {
+    found = browse ? store.NextAfter(h->cursor, msg_id, correl_id) : store.First(msg_id, correl_id);
+    if (!found) return GetFailed(MQRC_NO_MSG_AVAILABLE);
+    if (found->expires_at && now >= found->expires_at) {
+      Expire(found);
+      found = nullptr;
+    }
+  }
 
   Message& m = *found;
   if (gmo.options & MQGMO_CONVERT) {

@@ -183,3 +183,27 @@ TEST_F(MqiQueueOrder, FullQueueRefusesAtOnce) {
   EXPECT_EQ(Put1(b.hconn, "FULL", md, "3").cc, MQCC_OK);
   Close(a.hconn, full);
 }
+
+TEST_F(MqiQueueOrder, GetAndBrowseTheMessageUnderTheCursor) {
+  for (const char* d : {"a", "b", "c"}) ASSERT_EQ(Put(a.hconn, qa, d).cc, MQCC_OK);
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_MSG_UNDER_CURSOR).r.rc, MQRC_NO_MSG_UNDER_CURSOR);  // nothing browsed yet
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_FIRST).data, "a");
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_NEXT).data, "b");
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_MSG_UNDER_CURSOR).data, "b");
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_MSG_UNDER_CURSOR | MQGMO_NO_SYNCPOINT).data, "b");
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_MSG_UNDER_CURSOR).r.rc, MQRC_NO_MSG_UNDER_CURSOR);
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_NEXT).data, "c");
+  // Taken by another connection, the message is no longer under the cursor.
+  EXPECT_EQ(Get(b.hconn, qb, MQGMO_BROWSE_FIRST).data, "a");
+  EXPECT_EQ(Get(b.hconn, qb, MQGMO_MSG_UNDER_CURSOR).data, "a");
+  EXPECT_EQ(Get(b.hconn, qb, MQGMO_BROWSE_NEXT).data, "c");
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_MSG_UNDER_CURSOR).data, "c");
+  EXPECT_EQ(Get(b.hconn, qb, MQGMO_MSG_UNDER_CURSOR).r.rc, MQRC_NO_MSG_UNDER_CURSOR);
+
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_NEXT | MQGMO_MSG_UNDER_CURSOR).r.rc, MQRC_OPTIONS_ERROR);
+  EXPECT_EQ(Get(a.hconn, qa, MQGMO_BROWSE_FIRST | MQGMO_BROWSE_MSG_UNDER_CURSOR).r.rc, MQRC_OPTIONS_ERROR);
+  MQHOBJ input_only;
+  ASSERT_EQ(Open(a.hconn, "Q1", MQOO_INPUT_SHARED, input_only).cc, MQCC_OK);
+  EXPECT_EQ(Get(a.hconn, input_only, MQGMO_MSG_UNDER_CURSOR).r.rc, MQRC_NOT_OPEN_FOR_BROWSE);
+  EXPECT_EQ(Depth(a.hconn, "Q1"), 0);
+}
