@@ -341,6 +341,8 @@ Outcome QueueManager::SetContext(Session& s, MQMD& md, const PutOptions& pmo) {
     MQMD blank = {MQMD_DEFAULT};
     CopyIdentity(blank, md);
     SetField(md.UserIdentifier, s.user);
+    if (s.accounting.size() == sizeof md.AccountingToken)
+      std::memcpy(md.AccountingToken, s.accounting.data(), sizeof md.AccountingToken);
   }
   StampOrigin(s, md);
   return {};
@@ -488,7 +490,7 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
     md = m.md;
   }
   if (m.expires_at) md.Expiry = static_cast<MQLONG>(std::max<int64_t>(1, (m.expires_at - now + 99) / 100));
-  const size_t skip = gmo.properties ? TakeRfh2Properties(m.data, md, r.properties) : 0;
+  const size_t skip = gmo.properties ? TakeRfh2Properties(m.data, md, r.properties) : StripInternalRfh2(m.data, md);
   const std::span<const uint8_t> body = std::span<const uint8_t>(m.data).subspan(skip);
   r.data_length = static_cast<MQLONG>(body.size());
   if (r.data_length > buffer_length) {

@@ -64,8 +64,12 @@ TEST(MqiProperties, HandleAnswersFromTheMessage) {
   std::string value;
   EXPECT_EQ(InqString(c.hconn, hmsg, "Colour", value), MQRC_NONE);
   EXPECT_EQ(value, "red");
+  // dt='i4' comes back as an MQTYPE_INT32 value, not as text.
   EXPECT_EQ(InqString(c.hconn, hmsg, "usr.Size", value), MQRC_NONE);
-  EXPECT_EQ(value, "3");
+  int32_t size = 0;
+  ASSERT_EQ(value.size(), sizeof size);
+  std::memcpy(&size, value.data(), sizeof size);
+  EXPECT_EQ(size, 3);
   EXPECT_EQ(InqString(c.hconn, hmsg, "Missing", value), MQRC_PROPERTY_NOT_AVAILABLE);
 
   // A message without properties leaves the handle empty.

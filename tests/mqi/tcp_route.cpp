@@ -10,29 +10,6 @@ using namespace mqitest;
 
 namespace {
 
-// Sets an environment variable for the scope and restores the previous state.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      had_ = true;
-      old_ = old;
-    }
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
-
 int RecordedPort(const vrqtest::StandinQm& qm) {
   std::ifstream in(qm.dir() + "/" + qm.name() + "/qm.port");
   int port = 0;
