@@ -260,11 +260,15 @@ size_t TakeRfh2Properties(std::span<const uint8_t> data, MQMD& md, Properties& p
     } else if (auto ps = FolderBody(folder, "mqps")) {
       Properties ps_props;
       ParseFolder(*ps, "", ps_props);
-      for (auto& p : ps_props)
+      for (auto& p : ps_props) {
         if (p.name == "Top") {
           p.name = kTopicStringProperty;
           found.push_back(std::move(p));
+        } else if (p.name == "Ret") {
+          p.name = kRetainedProperty;
+          found.push_back(std::move(p));
         }
+      }
     }
   }
   md.Encoding = h.Encoding;
@@ -279,6 +283,10 @@ std::vector<uint8_t> BuildRfh2(const Properties& props, MQLONG encoding, MQLONG 
   for (const Property& p : props) {
     if (p.name == kTopicStringProperty) {
       mqps += "<Top>" + Escape(p.value) + "</Top>";
+      continue;
+    }
+    if (p.name == kRetainedProperty) {
+      mqps += std::string("<Ret dt='boolean'>") + (p.AsInt() ? "1" : "0") + "</Ret>";
       continue;
     }
     const std::string name = CanonicalPropertyName(p.name);

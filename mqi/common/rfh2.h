@@ -34,6 +34,8 @@ std::string CanonicalPropertyName(std::string_view name);
 
 // The topic-string property of a publication.
 inline constexpr const char* kTopicStringProperty = "MQTopicString";
+// Set on a retained publication delivered to a new subscriber or on request.
+inline constexpr const char* kRetainedProperty = "MQIsRetained";
 
 // When data starts with a well-formed MQRFH2, fills props from its <usr> and <mqps>
 // folders, gives md the header's Encoding, CodedCharSetId and Format, and returns the

@@ -152,7 +152,7 @@ bool PubSub::Send(Session& s, const Subscription& sub, const std::string& topic,
   size_t header = std::memcmp(md.Format, MQFMT_RF_HEADER_2, 8) == 0 ? TakeRfh2Properties(data, inner, props) : 0;
   std::erase_if(props, [](const Property& p) { return p.name == kTopicStringProperty; });
   props.push_back(Property{kTopicStringProperty, MQTYPE_STRING, topic});
-  if (retained) props.push_back(Property::Int("mqIsRetained", MQTYPE_BOOLEAN, 1));
+  if (retained) props.push_back(Property::Int(kRetainedProperty, MQTYPE_BOOLEAN, 1));
   std::vector<uint8_t> copy = BuildRfh2(props, inner.Encoding, inner.CodedCharSetId, inner.Format);
   copy.insert(copy.end(), data.begin() + static_cast<std::ptrdiff_t>(header), data.end());
   std::memcpy(md.Format, MQFMT_RF_HEADER_2, sizeof md.Format);
@@ -220,9 +220,6 @@ SubReply PubSub::Subscribe(Session& s, const SubRequest& r) {
     reply.rc = rc;
     return reply;
   };
-  MQLONG reason;
-  auto topic = FullTopic(r.object_name, r.topic, reason);
-  if (!topic) return fail(reason);
   const bool durable = r.options & MQSO_DURABLE;
   auto existing = subs_.end();
   if (!r.sub_name.empty())
@@ -240,6 +237,9 @@ SubReply PubSub::Subscribe(Session& s, const SubRequest& r) {
     }
   } else {
     if (!(r.options & MQSO_CREATE)) return fail(MQRC_NO_SUBSCRIPTION);
+    MQLONG reason;
+    auto topic = FullTopic(r.object_name, r.topic, reason);
+    if (!topic) return fail(reason);
     Subscription fresh;
     fresh.name = r.sub_name;
     fresh.topic = *topic;
