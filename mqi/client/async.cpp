@@ -139,6 +139,9 @@ MQLONG Deliver(std::shared_ptr<Connection> c, std::shared_ptr<Dispatcher> d, boo
     DoGet(*c, hobj, &md, &gmo, max_length, buffer.data(), &data_length, &cc, &rc);
     gmo.Options = consumer.gmo.Options;
     gmo.WaitInterval = consumer.gmo.WaitInterval;
+    // The callback's structures are full-size whatever version was registered, and say
+    // how much of the message the buffer holds.
+    gmo.ReturnedLength = cc == MQCC_FAILED && rc != MQRC_TRUNCATED_MSG_FAILED ? 0 : std::min(data_length, max_length);
     if (rc == MQRC_CONNECTION_BROKEN) {
       ended = rc;
       break;
@@ -175,7 +178,8 @@ MQLONG Deliver(std::shared_ptr<Connection> c, std::shared_ptr<Dispatcher> d, boo
         auto it = d->consumers.find(hobj);
         if (it != d->consumers.end()) it->second.suspended = true;
       }
-      Invoke(consumer.cbd, c->hconn, hobj, MQCBCT_MSG_NOT_REMOVED, cc, rc, d->connection_area, MQCS_SUSPENDED);
+      Invoke(consumer.cbd, c->hconn, hobj, MQCBCT_MSG_NOT_REMOVED, cc, rc, d->connection_area, MQCS_SUSPENDED, &md,
+             &gmo, buffer.data(), 0, max_length);
       continue;
     }
     Invoke(consumer.cbd, c->hconn, hobj, removed ? MQCBCT_MSG_REMOVED : MQCBCT_MSG_NOT_REMOVED, cc, rc,
@@ -439,11 +443,11 @@ MQI_EXPORT void MQCTL(MQHCONN Hconn, MQLONG Operation, PMQVOID pControlOpts, PMQ
       return (void)Report(pCompCode, pReason, MQCC_OK, MQRC_NONE);
     }
     case MQOP_SUSPEND:
-      if (!d->running) return (void)Fail(pCompCode, pReason, MQRC_ENVIRONMENT_ERROR);
+      if (!d->running) return (void)Fail(pCompCode, pReason, MQRC_OPERATION_NOT_ALLOWED);
       d->state = Dispatcher::State::Suspended;
       return (void)Report(pCompCode, pReason, MQCC_OK, MQRC_NONE);
     default:  // MQOP_RESUME
-      if (!d->running) return (void)Fail(pCompCode, pReason, MQRC_ENVIRONMENT_ERROR);
+      if (!d->running) return (void)Fail(pCompCode, pReason, MQRC_OPERATION_NOT_ALLOWED);
       d->state = Dispatcher::State::Started;
       d->cv.notify_all();
       return (void)Report(pCompCode, pReason, MQCC_OK, MQRC_NONE);

@@ -132,8 +132,6 @@ bool PreparePut(Connection& c, PutRequest& req, PMQVOID pMsgDesc, MQPMO* pmo, MQ
   if (!props.empty()) {
     req.data = BuildRfh2(props, req.md.Encoding, req.md.CodedCharSetId, req.md.Format);
     std::memcpy(req.md.Format, MQFMT_RF_HEADER_2, sizeof req.md.Format);
-    req.md.Encoding = MQENC_NATIVE;
-    req.md.CodedCharSetId = 1208;
     if (req.data.size() + static_cast<size_t>(BufferLength) > kMaxMsgLength)
       return Fail(cc, rc, MQRC_MSG_TOO_BIG_FOR_Q_MGR);
   }

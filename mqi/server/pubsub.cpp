@@ -155,9 +155,11 @@ bool PubSub::Send(Session& s, const Subscription& sub, const std::string& topic,
   if (retained) props.push_back(Property::Int(kRetainedProperty, MQTYPE_BOOLEAN, 1));
   std::vector<uint8_t> copy = BuildRfh2(props, inner.Encoding, inner.CodedCharSetId, inner.Format);
   copy.insert(copy.end(), data.begin() + static_cast<std::ptrdiff_t>(header), data.end());
+  // The header is labelled with the publication's own character set and encoding, so a
+  // getter asking for those gets it without conversion.
   std::memcpy(md.Format, MQFMT_RF_HEADER_2, sizeof md.Format);
-  md.Encoding = MQENC_NATIVE;
-  md.CodedCharSetId = 1208;
+  md.Encoding = inner.Encoding;
+  md.CodedCharSetId = inner.CodedCharSetId;
   std::memset(md.MsgId, 0, sizeof md.MsgId);
   if (sub.correl_id.size() == sizeof md.CorrelId) std::memcpy(md.CorrelId, sub.correl_id.data(), sizeof md.CorrelId);
   if (sub.priority != MQPRI_PRIORITY_AS_PUBLISHED) md.Priority = sub.priority;

@@ -1,6 +1,7 @@
 // MQCONNX: its options structure, handle sharing between threads, the application name and
 // connection id, and client connections named by MQSERVER or by an MQCD.
 #include <cmqxc.h>
+#include <dlfcn.h>
 
 #include <atomic>
 #include <fstream>
@@ -209,4 +210,50 @@ TEST(MqiConnx, ClientConnectionsByMqserverAndByChannelDefinition) {
     MQHCONN h;
     EXPECT_EQ(Connx("", &cno, h).rc, MQRC_HOST_NOT_AVAILABLE);
   }
+}
+
+// libmqic_r: the same verbs, but only client connections; MQCONN takes MQSERVER.
+TEST(MqiConnx, ClientLibraryConnectsOnlyOverTcp) {
+  void* lib = dlopen(VRQ_MQIC_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr) << dlerror();
+  using ConnFn = void (*)(PMQCHAR, PMQHCONN, PMQLONG, PMQLONG);
+  using DiscFn = void (*)(PMQHCONN, PMQLONG, PMQLONG);
+  using InqFn = void (*)(MQHCONN, MQHOBJ, MQLONG, PMQLONG, MQLONG, PMQLONG, MQLONG, PMQCHAR, PMQLONG, PMQLONG);
+  using OpenFn = void (*)(MQHCONN, PMQVOID, MQLONG, PMQHOBJ, PMQLONG, PMQLONG);
+  auto conn = reinterpret_cast<ConnFn>(dlsym(lib, "MQCONN"));
+  auto disc = reinterpret_cast<DiscFn>(dlsym(lib, "MQDISC"));
+  auto open = reinterpret_cast<OpenFn>(dlsym(lib, "MQOPEN"));
+  auto inq = reinterpret_cast<InqFn>(dlsym(lib, "MQINQ"));
+  ASSERT_TRUE(conn && disc && open && inq && dlsym(lib, "MQCONNX") && dlsym(lib, "MQSUB") && dlsym(lib, "MQCB"));
+  vrqtest::StandinQm* started = nullptr;
+  {
+    ScopedEnv tcp("VRQSIM_TCP_PORT", "0");
+    started = new vrqtest::StandinQm("QM.MQIC", "DEFINE QLOCAL(Q1)\n");
+  }
+  std::unique_ptr<vrqtest::StandinQm> qm(started);
+  const std::string server = "SYSTEM.DEF.SVRCONN/TCP/localhost(" + std::to_string(RecordedPort(*qm)) + ")";
+  char name[48] = "QM.MQIC";
+  MQHCONN h = MQHC_UNUSABLE_HCONN;
+  MQLONG cc, rc;
+  {
+    // The queue manager exists on this machine, but the client library does not look there.
+    ScopedEnv env("MQSERVER", nullptr);
+    conn(name, &h, &cc, &rc);
+    EXPECT_EQ(rc, MQRC_Q_MGR_NAME_ERROR);
+  }
+  ScopedEnv env("MQSERVER", server.c_str());
+  conn(name, &h, &cc, &rc);
+  ASSERT_EQ(cc, MQCC_OK);
+  MQOD od = {MQOD_DEFAULT};
+  od.ObjectType = MQOT_Q_MGR;
+  MQHOBJ o;
+  open(h, &od, MQOO_INQUIRE, &o, &cc, &rc);
+  ASSERT_EQ(cc, MQCC_OK);
+  MQLONG selector = MQCA_Q_MGR_NAME;
+  char qmname[48];
+  inq(h, o, 1, &selector, 0, nullptr, sizeof qmname, qmname, &cc, &rc);
+  EXPECT_EQ(Field(qmname), "QM.MQIC");
+  disc(&h, &cc, &rc);
+  EXPECT_EQ(cc, MQCC_OK);
+  dlclose(lib);
 }
