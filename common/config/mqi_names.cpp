@@ -4,6 +4,7 @@
 // a value the table does not hold.
 #include <vrqapi.h>
 
+#include <cmqc.h>
 #include <cmqxc.h>
 
 #include <cstdio>

@@ -1,6 +1,8 @@
 // The connection table and the request/reply exchange of the client library.
 #include "connection.h"
 
+#include <cmqc.h>
+
 #include <map>
 
 #include "platform.h"

@@ -2,6 +2,8 @@
 // against the header's StrucLength and the data's end.
 #include "rfh2.h"
 
+#include <cmqc.h>
+
 #include <cstring>
 #include <string_view>
 

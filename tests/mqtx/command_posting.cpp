@@ -1,6 +1,9 @@
 // Command posting against a stand-in queue manager: the self-test with and without a
 // command server and on the model-queue fallback path, posted messages, changing a queue's
 // description, and what happens when queue objects cannot be allocated.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdlib>
 #include <memory>
 

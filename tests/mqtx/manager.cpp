@@ -3,6 +3,9 @@
 // queues emptied on open, requests whose reply-to fields name the object's reply queue,
 // identifiers carried between header and descriptor, the command server answering a PCF
 // ping, and the failure paths with their log messages.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <memory>
 #include <regex>
 

@@ -2,6 +2,9 @@
 // queue-manager names from mqs.ini and mqproxy.ini, the default queue manager, remote
 // groups, log settings, error-log directories and files, a queue manager created by the
 // stand-in, and hostile or missing files.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <sys/stat.h>
 #include <utime.h>
 

@@ -1,6 +1,8 @@
 // MQueue against a stand-in queue manager: one-shot puts with an alternate user, reads that
 // grow their buffer, descriptor-only reads, clearing, dynamic queues, attribute access by
 // name, message handles and the trace points.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <memory>
 
