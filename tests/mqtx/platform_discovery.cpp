@@ -300,6 +300,7 @@ TEST(PlatformDiscovery, HostileFilesAreCutNotOverrun) {
 }
 
 TEST(PlatformDiscovery, StandinCreatedQueueManagerIsDiscovered) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Installation inst;
   vrqtest::TempDir sim;
   const std::vector<std::string> env = {"VRQSIM_DIR=" + sim.path(),
