@@ -6,8 +6,27 @@
 #if !defined(MQXC_INCLUDED)
 #define MQXC_INCLUDED
 
+#include <stddef.h>
+
 #if defined(__cplusplus)
 extern "C" {
+#endif
+
+/* Layout checks: the value for 64-bit builds, 32-bit Windows (8-byte integers aligned on 8)
+   and other 32-bit builds (aligned on 4). */
+#if !defined(MQ_ABI_VALUE_)
+#if defined(MQ_64_BIT)
+#define MQ_ABI_VALUE_(v64, w32, s32) (v64)
+#elif defined(_WIN32)
+#define MQ_ABI_VALUE_(v64, w32, s32) (w32)
+#else
+#define MQ_ABI_VALUE_(v64, w32, s32) (s32)
+#endif
+#if defined(__cplusplus)
+#define MQ_STATIC_ASSERT_(c, m) static_assert(c, m)
+#else
+#define MQ_STATIC_ASSERT_(c, m) _Static_assert(c, m)
+#endif
 #endif
 
 
