@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the server's request decoders (every operation's record) and to
 // the command server's PCF parser, and runs decoded requests against a queue manager: none
 // may crash, overrun or allocate without bound.
+#include <cmqc.h>
+
 #include <cstdint>
 #include <span>
 

@@ -14,7 +14,6 @@
 #include <cmqc.h>
 
 #include "connection.h"
-#include "verbs.h"
 
 namespace vrqsim::client {
 

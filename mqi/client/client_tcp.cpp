@@ -1,6 +1,8 @@
 // The client's TCP routes to a queue manager: the loopback port of a local queue manager
 // (the Windows build, and POSIX programs that set VRQSIM_TCP_PORT), and client connections
 // named by the MQCD of MQCONNX or by MQSERVER=CHANNEL/TCP/host(port).
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>

@@ -1,6 +1,10 @@
 // The connection table and the request/reply exchange of the client library.
 #include "connection.h"
 
+#include <cmqc.h>
+
+#include <map>
+
 #include "platform.h"
 #include "socket_io.h"
 

@@ -3,6 +3,8 @@
 // socket fails is broken for good: every later call on it gives MQRC_CONNECTION_BROKEN.
 #pragma once
 
+#include <cmqc.h>
+
 #include <cstring>
 #include <map>
 #include <memory>

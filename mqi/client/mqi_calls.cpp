@@ -23,7 +23,6 @@
 #include "platform.h"
 #include "qm_dir.h"
 #include "socket_io.h"
-#include "verbs.h"
 
 using namespace vrqsim;
 using namespace vrqsim::client;

@@ -6,7 +6,6 @@
 
 #include "charv.h"
 #include "connection.h"
-#include "verbs.h"
 
 using namespace vrqsim;
 using namespace vrqsim::client;

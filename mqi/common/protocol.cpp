@@ -3,6 +3,8 @@
 // lists by the MQI's own limit, texts by the widest MQ field they carry.
 #include "protocol.h"
 
+#include <cmqc.h>
+
 namespace vrqsim {
 
 namespace {

@@ -3,6 +3,8 @@
 // The client library and the server share these, so the two ends cannot drift apart.
 #pragma once
 
+#include <cmqc.h>
+
 #include <string>
 #include <vector>
 

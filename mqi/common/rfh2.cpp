@@ -2,6 +2,8 @@
 // every length checked against the header's StrucLength and the data's end.
 #include "rfh2.h"
 
+#include <cmqc.h>
+
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>

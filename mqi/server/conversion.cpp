@@ -3,6 +3,8 @@
 // family where the data is plain 7-bit text. Anything else is left unconverted.
 #include "conversion.h"
 
+#include <cmqc.h>
+
 #include <array>
 
 namespace vrqsim {

@@ -2,6 +2,8 @@
 // application to a queue manager at start.
 #include "definitions.h"
 
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <optional>

@@ -6,6 +6,8 @@
 // put-inhibited) misses that publication; the publisher and the other subscribers do not.
 #include "pubsub.h"
 
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cstdio>
 

@@ -6,6 +6,8 @@
 // handles, so the server loop can tell whose they are.
 #pragma once
 
+#include <cmqc.h>
+
 #include <map>
 #include <optional>
 #include <string>

@@ -4,6 +4,8 @@
 // Reports, expiry and the dead-letter rules live in delivery.cpp.
 #include "queue_manager.h"
 
+#include <cmqc.h>
+
 #include <bit>
 #include <chrono>
 #include <cstdio>

@@ -3,6 +3,8 @@
 // command server, the expiry scan and the admin requests of the vrqsim command line.
 #include "server.h"
 
+#include <cmqc.h>
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,5 +1,7 @@
 // MQCB and MQCTL: consumers called on the library's thread, suspend and resume, the wait
 // interval running out, stopping from inside a callback, and the structure checks.
+#include <cmqc.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "mqi_test.h"
-#include "mqi_verbs.h"
 
 using namespace mqitest;
 

@@ -1,6 +1,8 @@
 // MQCONNX: its options structure, handle sharing between threads, the application name and
 // connection id, and client connections named by MQSERVER or by an MQCD.
+#include <cmqc.h>
 #include <cmqxc.h>
+
 #include <dlfcn.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <thread>
 
 #include "mqi_test.h"
-#include "mqi_verbs.h"
 
 using namespace mqitest;
 

@@ -1,10 +1,11 @@
 // What the queue manager fills in on MQPUT and MQGET (resolved names, ReplyToQMgr, blank
 // padding, the accounting token), message properties set with MQSETMP and carried by
 // MQPUT, MQBUFMH/MQMHBUF, and the unit-of-work and status verbs MQBEGIN and MQSTAT.
+#include <cmqc.h>
+
 #include <unistd.h>
 
 #include "mqi_test.h"
-#include "mqi_verbs.h"
 
 using namespace mqitest;
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cmqc.h>
-#include <cmqcfc.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>

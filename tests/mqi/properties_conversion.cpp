@@ -1,6 +1,8 @@
 // Message handles with MQINQMP, and MQGMO_CONVERT of string data between EBCDIC and ASCII.
 #include "mqi_test.h"
 
+#include <cmqc.h>
+
 using namespace mqitest;
 
 namespace {

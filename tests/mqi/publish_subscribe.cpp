@@ -1,7 +1,8 @@
 // MQSUB, publications put to topics, wildcards, durable subscriptions, retained
 // publications and MQSUBRQ, and a subscriber whose queue is full.
 #include "mqi_test.h"
-#include "mqi_verbs.h"
+
+#include <cmqc.h>
 
 using namespace mqitest;
 

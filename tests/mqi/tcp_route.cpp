@@ -1,6 +1,8 @@
 // The loopback TCP route that the Windows client library takes: a queue manager started
 // with VRQSIM_TCP_PORT listens on 127.0.0.1 as well and records its port, and a client
 // with the variable set reaches it there; bad port values are refused at start.
+#include <cmqc.h>
+
 #include <cstdlib>
 #include <fstream>
 

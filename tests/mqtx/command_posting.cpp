@@ -1,6 +1,9 @@
 // Command posting against a stand-in queue manager: the self-test with and without a
 // command server and on the model-queue fallback path, posted messages, changing a queue's
 // description, and what happens when queue objects cannot be allocated.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdlib>
 #include <memory>
 
@@ -59,6 +62,7 @@ struct SelfTest {
 using Strings = std::vector<std::string>;
 
 TEST(CommandPosting, SelfTestPassesWithACommandServer) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\n");
   SelfTest t(qm.name());
@@ -77,6 +81,7 @@ TEST(CommandPosting, SelfTestPassesWithACommandServer) {
 }
 
 TEST(CommandPosting, SelfTestWithoutACommandServerReportsIt) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\n");
   ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
@@ -88,6 +93,7 @@ TEST(CommandPosting, SelfTestWithoutACommandServerReportsIt) {
 }
 
 TEST(CommandPosting, SelfTestCreatesAMissingModelQueue) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD");
   ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
@@ -129,6 +135,7 @@ TEST(CommandPosting, SelfTestOfAnUnreachableQueueManager) {
 }
 
 TEST(CommandPosting, PostedMessagesAndQueueDescriptions) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\nDEFINE QLOCAL(APP.Q)\n");
   Manager m(CreateDMQManager(qm.name().c_str(), nullptr, "POST", "POST"));
@@ -173,6 +180,7 @@ TEST(CommandPosting, PostedMessagesAndQueueDescriptions) {
 }
 
 TEST(CommandPosting, QueueObjectsThatCannotBeAllocatedAreLogged) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\n");
   std::string log;

@@ -1,6 +1,8 @@
 // vrqmq: pings a queue manager with batches of PCF ping commands and reports how
 // responsive it is. Runs one cycle, or repeats every -d seconds until killed; the exit
 // status is the reason code of the last cycle.
+#include <cmqc.h>
+
 #include <unistd.h>
 
 #include <cstdio>
