@@ -433,17 +433,21 @@ void QueueManager::Convert(Message& m, MQMD& md, Outcome& outcome) {
   const bool same = m.md.CodedCharSetId == want_ccsid && m.md.Encoding == want_encoding;
   md = m.md;
   if (same) return;
+  MQLONG reason = MQRC_NOT_CONVERTED;
   if (std::memcmp(m.md.Format, MQFMT_STRING, 8) == 0) {
     std::vector<uint8_t> data = m.data;
-    if (ConvertText(data, m.md.CodedCharSetId, want_ccsid)) {
+    reason = ConvertText(data, m.md.CodedCharSetId, want_ccsid);
+    if (reason == MQRC_NONE) {
       m.data = std::move(data);
       m.md.CodedCharSetId = want_ccsid;
       m.md.Encoding = want_encoding;
       md = m.md;
       return;
     }
+  } else if (std::memcmp(m.md.Format, MQFMT_NONE, 8) == 0) {
+    reason = MQRC_FORMAT_ERROR;   // data of no stated format is never converted
   }
-  outcome = Outcome::Warn(MQRC_NOT_CONVERTED);
+  outcome = Outcome::Warn(reason);
 }
 
 GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions& gmo,
