@@ -3,6 +3,8 @@
 // deliver a converted, indexed PCF message, and the browse that peeks at the next header.
 // The bytes come from a peer that may be hostile: a header is trusted for nothing beyond
 // its checked length, and every refused message leaves the buffer expecting a header.
+#include <cmqc.h>
+
 #include <cstring>
 
 #include "mq_node_internal.h"

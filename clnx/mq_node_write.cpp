@@ -1,6 +1,8 @@
 // Writing from an MQNode: the plain and signed wire images of a PCF message, their
 // hand-over to the socket with the pending-write limit, and the output queue that holds
 // what the socket could not take at once until mnFinishWrite pushes it on.
+#include <cmqc.h>
+
 #include <cstring>
 
 #include "mq_node_internal.h"

@@ -2,6 +2,8 @@
 // listen and accept, single reads and writes that keep their progress in a Buffer's
 // counters, socket options, hooks and trace points. Every failing call leaves its error
 // number in the record and runs the record's error hook.
+#include <cmqc.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>

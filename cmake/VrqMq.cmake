@@ -3,8 +3,16 @@
 #
 # Targets for the rest of the build:
 #   vrq_mq_headers  the MQI headers (cmqc.h, cmqcfc.h, cmqxc.h)
-#   vrq_mq          the headers and the MQ client library (libmqm_r)
+#   vrq_mq          the headers and the MQ library: libmqm_r, or with VRQ_MQ_CLIENT the
+#                   client library libmqic_r, which reaches queue managers over TCP only
+#                   (MQSERVER, or the MQCD given to MQCONNX)
 set(VRQ_MQ_HOME "/opt/mqm" CACHE PATH "IBM MQ installation directory")
+option(VRQ_MQ_CLIENT "Link the MQ client library libmqic_r instead of libmqm_r" OFF)
+if(VRQ_MQ_CLIENT)
+  set(VRQ_MQ_LIBRARY mqic_r)
+else()
+  set(VRQ_MQ_LIBRARY mqm_r)
+endif()
 
 add_library(vrq_mq_headers INTERFACE)
 add_library(vrq_mq INTERFACE)
@@ -14,7 +22,7 @@ if(EXISTS "${VRQ_MQ_HOME}/inc/cmqc.h")
   set(VRQ_MQ_STANDIN OFF)
   message(STATUS "IBM MQ found in ${VRQ_MQ_HOME}")
   target_include_directories(vrq_mq_headers SYSTEM INTERFACE "${VRQ_MQ_HOME}/inc")
-  find_library(VRQ_MQM_R mqm_r PATHS "${VRQ_MQ_HOME}/lib64" "${VRQ_MQ_HOME}/lib" NO_DEFAULT_PATH REQUIRED)
+  find_library(VRQ_MQM_R ${VRQ_MQ_LIBRARY} PATHS "${VRQ_MQ_HOME}/lib64" "${VRQ_MQ_HOME}/lib" NO_DEFAULT_PATH REQUIRED)
   find_library(VRQ_MQMZF_R mqmzf_r PATHS "${VRQ_MQ_HOME}/lib64" "${VRQ_MQ_HOME}/lib" NO_DEFAULT_PATH)
   target_link_libraries(vrq_mq INTERFACE "${VRQ_MQM_R}")
   # The reply utility also links the installable-services library where there is one.

@@ -8,6 +8,9 @@
  * Exit status 0 when the command server answered with MQCC_OK, otherwise the MQ reason.
  * The same source builds as C and as C++.
  */
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <stdio.h>
 #include <string.h>
 

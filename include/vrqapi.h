@@ -16,6 +16,8 @@
 #include <stdio.h>
 
 #include <cmqc.h>
+#include <cmqxc.h>
+#include <cmqcfc.h>
 
 #if defined(_WIN32)
 #  if defined(VRQAPI_BUILD)
@@ -182,9 +184,6 @@ VRQAPI_API int DeleteBuffer(Buffer* buf);
 /* ---- end of MESSAGE RECORDS ---- */
 
 /* ==== PCF PARAMETER STRUCTURES: MQCF* layouts, the program types 997/998/999, IsPcfAttrValid ==== */
-
-
-#include <cmqcfc.h>
 
 /* The toolkit's own parameter structure types beside IBM's MQCF* ones (cmqcfc.h). Their
  * words sit where MQCFSL (997) and MQCFST (998, 999) keep theirs; data follows the fixed

@@ -2,6 +2,9 @@
 // queue-manager self-test that reports each failed check as a parameter of a PCF
 // response, changing a queue's description through the command server, ending a unit of
 // work, and the classification of PCF commands as inquiries.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 #include <iterator>
 #include <cstdio>

@@ -3,6 +3,8 @@
 // hash) and an optional event or post queue. Creation in two variants, opening and
 // emptying the private queues, writing requests whose reply-to fields name the object's
 // own reply queue, reading replies, and the trace hooks.
+#include <cmqc.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdio>

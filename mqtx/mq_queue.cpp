@@ -2,6 +2,8 @@
 // last reason code and operations table; opening (plain, dynamic, alternate user), closing,
 // putting (MQPUT or one-shot MQPUT1), getting with one growth of the buffer, getting the
 // descriptor only, clearing, and the trace hooks.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>

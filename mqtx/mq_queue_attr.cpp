@@ -1,6 +1,8 @@
 // Queue attributes and message properties: integer and character attributes inquired or
 // set through a temporary queue object opened by name, the statistics of an open queue,
 // and message handles passed through to the MQI.
+#include <cmqc.h>
+
 #include <cstring>
 #include <memory>
 

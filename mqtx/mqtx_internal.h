@@ -3,6 +3,8 @@
 // name with ": before" and ": after".
 #pragma once
 
+#include <cmqc.h>
+
 #include <cstddef>
 #include <cstring>
 #include <string>

@@ -3,6 +3,8 @@
 // a queue manager's log settings from its qm.ini (or the LogDefaults of mqs.ini) and its
 // error-log directory. Files are loaded with the toolkit's ini reader; the stanza lines
 // of MQ's files are then split here.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cerrno>

@@ -59,6 +59,15 @@ if [ "$gcc_ok" -eq 0 ]; then
   "$root/scripts/check-install.sh" build/gcc || failed+=("install check")
 fi
 
+# --- 2c. IBM's Node.js binding against the stand-in MQ -------------------------------------
+# IBM's npm package ibmmq (its native part compiled against IBM's headers it carries) runs
+# IBM's sample programs and tests/mqi/node/standin_check.js through libmqm_r and libmqic_r.
+# No node/npm or an unreachable npm registry skips it with a note; VRQ_SKIP_NODE=1 skips it.
+if [ "$gcc_ok" -eq 0 ] && [ "${VRQ_SKIP_NODE:-0}" != 1 ]; then
+  step "IBM Node.js binding against the stand-in MQ"
+  "$root/scripts/node-binding-check.sh" build/gcc || failed+=("Node.js binding")
+fi
+
 # --- 3. clang++ with sanitizers ------------------------------------------------------------
 if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1

@@ -2,6 +2,8 @@
 // of the MDHDR and PCF body, the latter scrambled under the 32-bit key value.
 #include "vrqsign.h"
 
+#include <cmqc.h>
+
 #include <cstddef>
 #include <cstring>
 

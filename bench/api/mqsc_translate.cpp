@@ -1,6 +1,9 @@
 // Cost of the MQSC translation both ways, each beside its natural floor in the same run:
 // writing the same command text with one snprintf, and one scan of the same response text
 // with the C library's tokenizer.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

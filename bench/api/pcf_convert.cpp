@@ -5,6 +5,7 @@
 // the conversion figures and the memcpy benchmark shows how much of them it is.
 #include <benchmark/benchmark.h>
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <cstring>

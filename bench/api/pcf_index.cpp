@@ -1,6 +1,9 @@
 // Indexing cost of a received PCF message: RawToPcf over a realistic inquire-queue
 // response of 40 parameters, beside memcpy of the same bytes (the floor for touching
 // them once), and reading one late parameter by identifier.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>

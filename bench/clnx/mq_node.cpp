@@ -2,6 +2,7 @@
 // loopback TCP connection (write, then read and index), plain and signed, beside a bare
 // length-prefixed exchange of the same sizes with send and recv on another connection.
 #include <benchmark/benchmark.h>
+#include <cmqc.h>
 #include <cmqcfc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>

@@ -1,6 +1,8 @@
 // Round trips of small messages over a loopback TCP connection through the socket layer
 // (WriteSocket/ReadSocket with Buffer counters), against the same exchange with bare
 // send and recv calls on the same descriptors.
+#include <cmqc.h>
+
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 

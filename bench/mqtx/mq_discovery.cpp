@@ -1,5 +1,8 @@
 // Queue-manager discovery over an mqs.ini of 255 queue managers beside its natural limit:
 // reading the same file and picking out the Name lines with plain stream I/O.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

@@ -1,6 +1,8 @@
 // A 200-byte message put and got again through an open MQueue (qqWrite + qqRead) beside
 // the same MQPUT + MQGET made directly, both on one stand-in queue manager that the
 // program starts in a temporary directory: the difference is the queue object's cost.
+#include <cmqc.h>
+
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

@@ -1,6 +1,8 @@
 // Ini handles: loading a configuration file whole into tracked memory (tag "VrqIni"),
 // closing it, and moving its scan position. The lookups over the loaded text are in
 // ini_lookup.cpp.
+#include <cmqc.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>

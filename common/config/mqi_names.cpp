@@ -1,10 +1,13 @@
-// Display names of MQ constant values for the MQI structure printers and diagnostics. Every
-// map is a constexpr table of {value, name} rows with IBM's published constant names,
-// searched by one function; the maps differ only in their table and in what they write for
-// a value the table does not hold.
+// Display names of MQ constant values for the MQI structure printers and diagnostics. A map
+// that shows IBM's constant names lists the values it names and takes each name from IBM's
+// value-to-name functions (cmqstrc.h); a map with the toolkit's own short names is a table
+// of {value, name} rows. The maps differ only in their values and in what they write for a
+// value they do not hold.
 #include <vrqapi.h>
 
+#include <cmqc.h>
 #include <cmqxc.h>
+#include <cmqstrc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -24,6 +27,28 @@ const char* FindName(std::span<const ValueName> table, MQLONG value) {
   return nullptr;
 }
 
+// The values a map names with IBM's names for them.
+struct IbmNames {
+  std::span<const MQLONG> values;
+  const char* (*name_of)(MQLONG);
+};
+
+const char* FindName(const IbmNames& map, MQLONG value) {
+  for (MQLONG listed : map.values) {
+    if (listed != value) continue;
+    const char* name = map.name_of(value);
+    return name[0] != '\0' ? name : nullptr;
+  }
+  return nullptr;
+}
+
+// MQFB_STR, and the IMS range bounds, which IBM's table does not name.
+const char* FeedbackName(MQLONG value) {
+  if (value == MQFB_IMS_FIRST) return "MQFB_IMS_FIRST";
+  if (value == MQFB_IMS_LAST) return "MQFB_IMS_LAST";
+  return MQFB_STR(value);
+}
+
 char* Write(char* out, const char* text) {
   std::snprintf(out, VRQ_MQ_VALUE_NAME_SIZE, "%s", text);
   return out;
@@ -34,10 +59,11 @@ char* WriteNumber(char* out, const char* format, MQLONG value) {
   return out;
 }
 
-// The name from the table, else the value formatted by format.
-char* NameOr(std::span<const ValueName> table, MQLONG value, char* out, const char* format) {
+// The name from the map, else the value formatted by format.
+template <typename Map>
+char* NameOr(const Map& map, MQLONG value, char* out, const char* format) {
   if (out == nullptr) return nullptr;
-  const char* name = FindName(table, value);
+  const char* name = FindName(map, value);
   return name != nullptr ? Write(out, name) : WriteNumber(out, format, value);
 }
 
@@ -47,57 +73,29 @@ constexpr ValueName kMsgTypeShort[] = {
     {MQMT_REQUEST, "REQUEST"}, {MQMT_REPLY, "REPLY"}, {MQMT_REPORT, "REPORT"},
     {MQMT_DATAGRAM, "DATAGRAM"}};
 
-constexpr ValueName kMsgTypeFull[] = {
-    {MQMT_REQUEST, "MQMT_REQUEST"}, {MQMT_REPLY, "MQMT_REPLY"},
-    {MQMT_REPORT, "MQMT_REPORT"},   {MQMT_DATAGRAM, "MQMT_DATAGRAM"}};
+constexpr MQLONG kMsgTypeFullValues[] = {
+    MQMT_REQUEST, MQMT_REPLY, MQMT_REPORT, MQMT_DATAGRAM,
+};
+constexpr IbmNames kMsgTypeFull{kMsgTypeFullValues, MQMT_STR};
 
 constexpr ValueName kReport[] = {{MQRO_NONE, "NONE"}};
 
 // Feedback codes with a name. The two IMS range bounds are names of MapFeedback only.
-constexpr ValueName kFeedback[] = {
-    {MQFB_NONE, "MQFB_NONE"},
-    {MQFB_QUIT, "MQFB_QUIT"},
-    {MQFB_EXPIRATION, "MQFB_EXPIRATION"},
-    {MQFB_COA, "MQFB_COA"},
-    {MQFB_COD, "MQFB_COD"},
-    {MQFB_CHANNEL_COMPLETED, "MQFB_CHANNEL_COMPLETED"},
-    {MQFB_CHANNEL_FAIL_RETRY, "MQFB_CHANNEL_FAIL_RETRY"},
-    {MQFB_CHANNEL_FAIL, "MQFB_CHANNEL_FAIL"},
-    {MQFB_APPL_CANNOT_BE_STARTED, "MQFB_APPL_CANNOT_BE_STARTED"},
-    {MQFB_TM_ERROR, "MQFB_TM_ERROR"},
-    {MQFB_APPL_TYPE_ERROR, "MQFB_APPL_TYPE_ERROR"},
-    {MQFB_STOPPED_BY_MSG_EXIT, "MQFB_STOPPED_BY_MSG_EXIT"},
-    {MQFB_XMIT_Q_MSG_ERROR, "MQFB_XMIT_Q_MSG_ERROR"},
-    {MQFB_PAN, "MQFB_PAN"},
-    {MQFB_NAN, "MQFB_NAN"},
-    {MQFB_STOPPED_BY_CHAD_EXIT, "MQFB_STOPPED_BY_CHAD_EXIT"},
-    {MQFB_STOPPED_BY_PUBSUB_EXIT, "MQFB_STOPPED_BY_PUBSUB_EXIT"},
-    {MQFB_NOT_A_REPOSITORY_MSG, "MQFB_NOT_A_REPOSITORY_MSG"},
-    {MQFB_BIND_OPEN_CLUSRCVR_DEL, "MQFB_BIND_OPEN_CLUSRCVR_DEL"},
-    {MQFB_DATA_LENGTH_ZERO, "MQFB_DATA_LENGTH_ZERO"},
-    {MQFB_DATA_LENGTH_NEGATIVE, "MQFB_DATA_LENGTH_NEGATIVE"},
-    {MQFB_DATA_LENGTH_TOO_BIG, "MQFB_DATA_LENGTH_TOO_BIG"},
-    {MQFB_BUFFER_OVERFLOW, "MQFB_BUFFER_OVERFLOW"},
-    {MQFB_LENGTH_OFF_BY_ONE, "MQFB_LENGTH_OFF_BY_ONE"},
-    {MQFB_IIH_ERROR, "MQFB_IIH_ERROR"},
-    {MQFB_NOT_AUTHORIZED_FOR_IMS, "MQFB_NOT_AUTHORIZED_FOR_IMS"},
-    {MQFB_IMS_ERROR, "MQFB_IMS_ERROR"},
-    {MQFB_IMS_FIRST, "MQFB_IMS_FIRST"},
-    {MQFB_IMS_LAST, "MQFB_IMS_LAST"},
-    {MQFB_CICS_INTERNAL_ERROR, "MQFB_CICS_INTERNAL_ERROR"},
-    {MQFB_CICS_NOT_AUTHORIZED, "MQFB_CICS_NOT_AUTHORIZED"},
-    {MQFB_CICS_BRIDGE_FAILURE, "MQFB_CICS_BRIDGE_FAILURE"},
-    {MQFB_CICS_CORREL_ID_ERROR, "MQFB_CICS_CORREL_ID_ERROR"},
-    {MQFB_CICS_CCSID_ERROR, "MQFB_CICS_CCSID_ERROR"},
-    {MQFB_CICS_ENCODING_ERROR, "MQFB_CICS_ENCODING_ERROR"},
-    {MQFB_CICS_CIH_ERROR, "MQFB_CICS_CIH_ERROR"},
-    {MQFB_CICS_UOW_ERROR, "MQFB_CICS_UOW_ERROR"},
-    {MQFB_CICS_COMMAREA_ERROR, "MQFB_CICS_COMMAREA_ERROR"},
-    {MQFB_CICS_APPL_NOT_STARTED, "MQFB_CICS_APPL_NOT_STARTED"},
-    {MQFB_CICS_APPL_ABENDED, "MQFB_CICS_APPL_ABENDED"},
-    {MQFB_CICS_DLQ_ERROR, "MQFB_CICS_DLQ_ERROR"},
-    {MQFB_CICS_UOW_BACKED_OUT, "MQFB_CICS_UOW_BACKED_OUT"},
+constexpr MQLONG kFeedbackValues[] = {
+    MQFB_NONE, MQFB_QUIT, MQFB_EXPIRATION, MQFB_COA, MQFB_COD, MQFB_CHANNEL_COMPLETED,
+    MQFB_CHANNEL_FAIL_RETRY, MQFB_CHANNEL_FAIL, MQFB_APPL_CANNOT_BE_STARTED, MQFB_TM_ERROR,
+    MQFB_APPL_TYPE_ERROR, MQFB_STOPPED_BY_MSG_EXIT, MQFB_XMIT_Q_MSG_ERROR, MQFB_PAN, MQFB_NAN,
+    MQFB_STOPPED_BY_CHAD_EXIT, MQFB_STOPPED_BY_PUBSUB_EXIT, MQFB_NOT_A_REPOSITORY_MSG,
+    MQFB_BIND_OPEN_CLUSRCVR_DEL, MQFB_DATA_LENGTH_ZERO, MQFB_DATA_LENGTH_NEGATIVE,
+    MQFB_DATA_LENGTH_TOO_BIG, MQFB_BUFFER_OVERFLOW, MQFB_LENGTH_OFF_BY_ONE, MQFB_IIH_ERROR,
+    MQFB_NOT_AUTHORIZED_FOR_IMS, MQFB_IMS_ERROR, MQFB_IMS_FIRST, MQFB_IMS_LAST,
+    MQFB_CICS_INTERNAL_ERROR, MQFB_CICS_NOT_AUTHORIZED, MQFB_CICS_BRIDGE_FAILURE,
+    MQFB_CICS_CORREL_ID_ERROR, MQFB_CICS_CCSID_ERROR, MQFB_CICS_ENCODING_ERROR,
+    MQFB_CICS_CIH_ERROR, MQFB_CICS_UOW_ERROR, MQFB_CICS_COMMAREA_ERROR,
+    MQFB_CICS_APPL_NOT_STARTED, MQFB_CICS_APPL_ABENDED, MQFB_CICS_DLQ_ERROR,
+    MQFB_CICS_UOW_BACKED_OUT,
 };
+constexpr IbmNames kFeedback{kFeedbackValues, FeedbackName};
 
 constexpr std::string_view kFeedbackPrefix = "MQFB_";
 constexpr const char* kFeedbackOther = "RC %d";
@@ -118,33 +116,14 @@ constexpr ValueName kPutApplType[] = {
     {MQAT_CHANNEL_INITIATOR, "CHANNEL INITIATOR"},
 };
 
-constexpr ValueName kObjTypeFull[] = {
-    {MQOT_Q, "MQOT_Q"},
-    {MQOT_NAMELIST, "MQOT_NAMELIST"},
-    {MQOT_PROCESS, "MQOT_PROCESS"},
-    {MQOT_STORAGE_CLASS, "MQOT_STORAGE_CLASS"},
-    {MQOT_Q_MGR, "MQOT_Q_MGR"},
-    {MQOT_CHANNEL, "MQOT_CHANNEL"},
-    {MQOT_AUTH_INFO, "MQOT_AUTH_INFO"},
-    {MQOT_TOPIC, "MQOT_TOPIC"},
-    {MQOT_CF_STRUC, "MQOT_CF_STRUC"},
-    {MQOT_LISTENER, "MQOT_LISTENER"},
-    {MQOT_SERVICE, "MQOT_SERVICE"},
-    {MQOT_ALL, "MQOT_ALL"},
-    {MQOT_ALIAS_Q, "MQOT_ALIAS_Q"},
-    {MQOT_MODEL_Q, "MQOT_MODEL_Q"},
-    {MQOT_LOCAL_Q, "MQOT_LOCAL_Q"},
-    {MQOT_REMOTE_Q, "MQOT_REMOTE_Q"},
-    {MQOT_SENDER_CHANNEL, "MQOT_SENDER_CHANNEL"},
-    {MQOT_SERVER_CHANNEL, "MQOT_SERVER_CHANNEL"},
-    {MQOT_REQUESTER_CHANNEL, "MQOT_REQUESTER_CHANNEL"},
-    {MQOT_RECEIVER_CHANNEL, "MQOT_RECEIVER_CHANNEL"},
-    {MQOT_CURRENT_CHANNEL, "MQOT_CURRENT_CHANNEL"},
-    {MQOT_SAVED_CHANNEL, "MQOT_SAVED_CHANNEL"},
-    {MQOT_SVRCONN_CHANNEL, "MQOT_SVRCONN_CHANNEL"},
-    {MQOT_CLNTCONN_CHANNEL, "MQOT_CLNTCONN_CHANNEL"},
-    {MQOT_SHORT_CHANNEL, "MQOT_SHORT_CHANNEL"},
+constexpr MQLONG kObjTypeFullValues[] = {
+    MQOT_Q, MQOT_NAMELIST, MQOT_PROCESS, MQOT_STORAGE_CLASS, MQOT_Q_MGR, MQOT_CHANNEL,
+    MQOT_AUTH_INFO, MQOT_TOPIC, MQOT_CF_STRUC, MQOT_LISTENER, MQOT_SERVICE, MQOT_ALL,
+    MQOT_ALIAS_Q, MQOT_MODEL_Q, MQOT_LOCAL_Q, MQOT_REMOTE_Q, MQOT_SENDER_CHANNEL,
+    MQOT_SERVER_CHANNEL, MQOT_REQUESTER_CHANNEL, MQOT_RECEIVER_CHANNEL, MQOT_CURRENT_CHANNEL,
+    MQOT_SAVED_CHANNEL, MQOT_SVRCONN_CHANNEL, MQOT_CLNTCONN_CHANNEL, MQOT_SHORT_CHANNEL,
 };
+constexpr IbmNames kObjTypeFull{kObjTypeFullValues, MQOT_STR};
 
 constexpr const char* kObjTypeOther = "UNKNOWN VALUE %d";
 
@@ -155,75 +134,44 @@ constexpr ValueName kObjTypeShort[] = {
     {MQOT_CF_STRUC, "CF_STRUC"}, {MQOT_LISTENER, "LISTENER"}, {MQOT_SERVICE, "SERVICE"},
 };
 
-constexpr ValueName kPersistence[] = {
-    {MQPER_NOT_PERSISTENT, "MQPER_NOT_PERSISTENT"},
-    {MQPER_PERSISTENT, "MQPER_PERSISTENT"},
-    {MQPER_PERSISTENCE_AS_Q_DEF, "MQPER_PERSISTENCE_AS_Q_DEF"},
+constexpr MQLONG kPersistenceValues[] = {
+    MQPER_NOT_PERSISTENT, MQPER_PERSISTENT, MQPER_PERSISTENCE_AS_Q_DEF,
 };
+constexpr IbmNames kPersistence{kPersistenceValues, MQPER_STR};
 
 constexpr const char* kUnknown = "UNKNOWN";
 
-constexpr ValueName kExitId[] = {
-    {MQXT_API_EXIT, "MQXT_API_EXIT"},
-    {MQXT_CHANNEL_SEC_EXIT, "MQXT_CHANNEL_SEC_EXIT"},
-    {MQXT_CHANNEL_MSG_EXIT, "MQXT_CHANNEL_MSG_EXIT"},
-    {MQXT_CHANNEL_SEND_EXIT, "MQXT_CHANNEL_SEND_EXIT"},
-    {MQXT_CHANNEL_RCV_EXIT, "MQXT_CHANNEL_RCV_EXIT"},
-    {MQXT_CHANNEL_MSG_RETRY_EXIT, "MQXT_CHANNEL_MSG_RETRY_EXIT"},
-    {MQXT_CHANNEL_AUTO_DEF_EXIT, "MQXT_CHANNEL_AUTO_DEF_EXIT"},
-    {MQXT_CLUSTER_WORKLOAD_EXIT, "MQXT_CLUSTER_WORKLOAD_EXIT"},
-    {MQXT_PUBSUB_ROUTING_EXIT, "MQXT_PUBSUB_ROUTING_EXIT"},
+constexpr MQLONG kExitIdValues[] = {
+    MQXT_API_EXIT, MQXT_CHANNEL_SEC_EXIT, MQXT_CHANNEL_MSG_EXIT, MQXT_CHANNEL_SEND_EXIT,
+    MQXT_CHANNEL_RCV_EXIT, MQXT_CHANNEL_MSG_RETRY_EXIT, MQXT_CHANNEL_AUTO_DEF_EXIT,
+    MQXT_CLUSTER_WORKLOAD_EXIT, MQXT_PUBSUB_ROUTING_EXIT,
 };
+constexpr IbmNames kExitId{kExitIdValues, MQXT_STR};
 
-constexpr ValueName kExitReason[] = {
-    {MQXR_BEFORE, "MQXR_BEFORE"},
-    {MQXR_AFTER, "MQXR_AFTER"},
-    {MQXR_CONNECTION, "MQXR_CONNECTION"},
-    {MQXR_INIT, "MQXR_INIT"},
-    {MQXR_TERM, "MQXR_TERM"},
-    {MQXR_MSG, "MQXR_MSG"},
-    {MQXR_XMIT, "MQXR_XMIT"},
-    {MQXR_SEC_MSG, "MQXR_SEC_MSG"},
-    {MQXR_INIT_SEC, "MQXR_INIT_SEC"},
-    {MQXR_RETRY, "MQXR_RETRY"},
-    {MQXR_AUTO_CLUSSDR, "MQXR_AUTO_CLUSSDR"},
-    {MQXR_AUTO_RECEIVER, "MQXR_AUTO_RECEIVER"},
-    {MQXR_CLWL_OPEN, "MQXR_CLWL_OPEN"},
-    {MQXR_CLWL_PUT, "MQXR_CLWL_PUT"},
-    {MQXR_CLWL_MOVE, "MQXR_CLWL_MOVE"},
-    {MQXR_CLWL_REPOS, "MQXR_CLWL_REPOS"},
-    {MQXR_CLWL_REPOS_MOVE, "MQXR_CLWL_REPOS_MOVE"},
-    {MQXR_END_BATCH, "MQXR_END_BATCH"},
-    {MQXR_ACK_RECEIVED, "MQXR_ACK_RECEIVED"},
-    {MQXR_AUTO_SVRCONN, "MQXR_AUTO_SVRCONN"},
-    {MQXR_AUTO_CLUSRCVR, "MQXR_AUTO_CLUSRCVR"},
+constexpr MQLONG kExitReasonValues[] = {
+    MQXR_BEFORE, MQXR_AFTER, MQXR_CONNECTION, MQXR_INIT, MQXR_TERM, MQXR_MSG, MQXR_XMIT,
+    MQXR_SEC_MSG, MQXR_INIT_SEC, MQXR_RETRY, MQXR_AUTO_CLUSSDR, MQXR_AUTO_RECEIVER,
+    MQXR_CLWL_OPEN, MQXR_CLWL_PUT, MQXR_CLWL_MOVE, MQXR_CLWL_REPOS, MQXR_CLWL_REPOS_MOVE,
+    MQXR_END_BATCH, MQXR_ACK_RECEIVED, MQXR_AUTO_SVRCONN, MQXR_AUTO_CLUSRCVR,
 };
+constexpr IbmNames kExitReason{kExitReasonValues, MQXR_STR};
 
-constexpr ValueName kExitResponse[] = {
-    {MQXCC_FAILED, "MQXCC_FAILED"},
-    {MQXCC_CLOSE_CHANNEL, "MQXCC_CLOSE_CHANNEL"},
-    {MQXCC_SUPPRESS_EXIT, "MQXCC_SUPPRESS_EXIT"},
-    {MQXCC_SEND_SEC_MSG, "MQXCC_SEND_SEC_MSG"},
-    {MQXCC_SEND_AND_REQUEST_SEC_MSG, "MQXCC_SEND_AND_REQUEST_SEC_MSG"},
-    {MQXCC_SKIP_FUNCTION, "MQXCC_SKIP_FUNCTION"},
-    {MQXCC_SUPPRESS_FUNCTION, "MQXCC_SUPPRESS_FUNCTION"},
-    {MQXCC_OK, "MQXCC_OK"},
+constexpr MQLONG kExitResponseValues[] = {
+    MQXCC_FAILED, MQXCC_CLOSE_CHANNEL, MQXCC_SUPPRESS_EXIT, MQXCC_SEND_SEC_MSG,
+    MQXCC_SEND_AND_REQUEST_SEC_MSG, MQXCC_SKIP_FUNCTION, MQXCC_SUPPRESS_FUNCTION, MQXCC_OK,
 };
+constexpr IbmNames kExitResponse{kExitResponseValues, MQXCC_STR};
 
-constexpr ValueName kExitResponse2[] = {
-    {MQXR2_DEFAULT_CONTINUATION, "MQXR2_DEFAULT_CONTINUATION"},
-    {MQXR2_PUT_WITH_DEF_USERID, "MQXR2_PUT_WITH_DEF_USERID"},
-    {MQXR2_PUT_WITH_MSG_USERID, "MQXR2_PUT_WITH_MSG_USERID"},
-    {MQXR2_USE_EXIT_BUFFER, "MQXR2_USE_EXIT_BUFFER"},
-    {MQXR2_CONTINUE_CHAIN, "MQXR2_CONTINUE_CHAIN"},
-    {MQXR2_SUPPRESS_CHAIN, "MQXR2_SUPPRESS_CHAIN"},
-    {MQXR2_DYNAMIC_CACHE, "MQXR2_DYNAMIC_CACHE"},
+constexpr MQLONG kExitResponse2Values[] = {
+    MQXR2_DEFAULT_CONTINUATION, MQXR2_PUT_WITH_DEF_USERID, MQXR2_PUT_WITH_MSG_USERID,
+    MQXR2_USE_EXIT_BUFFER, MQXR2_CONTINUE_CHAIN, MQXR2_SUPPRESS_CHAIN, MQXR2_DYNAMIC_CACHE,
 };
+constexpr IbmNames kExitResponse2{kExitResponse2Values, MQXR2_STR};
 
-constexpr ValueName kApiCallerType[] = {
-    {MQXACT_EXTERNAL, "MQXACT_EXTERNAL"},
-    {MQXACT_INTERNAL, "MQXACT_INTERNAL"},
+constexpr MQLONG kApiCallerTypeValues[] = {
+    MQXACT_EXTERNAL, MQXACT_INTERNAL,
 };
+constexpr IbmNames kApiCallerType{kApiCallerTypeValues, MQXACT_STR};
 
 // Function identifiers of the API exit (MQXF_* values) with the display names of the calls.
 constexpr ValueName kFunctionId[] = {
@@ -241,13 +189,10 @@ constexpr ValueName kChannelType[] = {
     {MQCHT_CLUSRCVR, "CLUSRCVR"}, {MQCHT_CLUSSDR, "CLUSSDR"},
 };
 
-constexpr ValueName kEnvironment[] = {
-    {MQXE_OTHER, "MQXE_OTHER"},
-    {MQXE_MCA, "MQXE_MCA"},
-    {MQXE_MCA_SVRCONN, "MQXE_MCA_SVRCONN"},
-    {MQXE_COMMAND_SERVER, "MQXE_COMMAND_SERVER"},
-    {MQXE_MQSC, "MQXE_MQSC"},
+constexpr MQLONG kEnvironmentValues[] = {
+    MQXE_OTHER, MQXE_MCA, MQXE_MCA_SVRCONN, MQXE_COMMAND_SERVER, MQXE_MQSC,
 };
+constexpr IbmNames kEnvironment{kEnvironmentValues, MQXE_STR};
 
 }  // namespace
 

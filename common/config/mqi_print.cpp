@@ -4,6 +4,7 @@
 // are checked against the MQ headers at compile time.
 #include <vrqapi.h>
 
+#include <cmqc.h>
 #include <cmqxc.h>
 
 #include <cstddef>

@@ -3,6 +3,8 @@
 // name, the member table and the second table). Each call reads one response line,
 // appends its columns to the PCF response under the toolkit's own parameter identifiers,
 // and keeps the table state between calls.
+#include <cmqc.h>
+
 #include <cstdlib>
 #include <string>
 #include <string_view>

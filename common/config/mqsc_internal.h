@@ -2,6 +2,8 @@
 // structures, the translation codes, and clearing of a rule table's working values.
 #pragma once
 
+#include <cmqc.h>
+
 #include <cstdint>
 #include <cstring>
 #include <optional>

@@ -2,6 +2,9 @@
 // recognised keyword's value in its entry, and the builders that write the PCF response
 // from the command's rule table; the escape command and the dispatch to the free-form
 // translations of SET LOG, DISPLAY LOG and DISPLAY GROUP.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <string>

@@ -1,6 +1,9 @@
 // PCF commands to MQSC text: the walk that keeps each PCF parameter in its keyword entry,
 // the writer that turns the command's rule table into text, the escape command, the
 // ALTDATE filter clause, filter operator names and the alteration-date test of discovery.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

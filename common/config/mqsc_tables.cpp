@@ -2,6 +2,8 @@
 // their value tables, the per-command rule tables and the z/OS message-id table. The tables
 // themselves are generated from common/config/mqsc/*.tsv; this file holds the routines that
 // both translation directions use on them.
+#include <cmqc.h>
+
 #include <cstddef>
 #include <cstring>
 #include <string_view>

@@ -2,6 +2,9 @@
 // directions share.
 #include "mqsc_internal.h"
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 namespace mqsc {
 
 namespace {

@@ -2,6 +2,8 @@
 // installation directory and the path of a configuration file.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -2,6 +2,8 @@
 // permissions, user authorities, audit and trust lines) that the permit lookups then scan
 // as plain texts. Lines are read in pieces of at most 2043 characters; every stored line
 // ends in a carriage return and line feed.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>

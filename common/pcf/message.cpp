@@ -2,6 +2,8 @@
 // carry every byte string between the libraries, with the record layouts checked here.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -215,7 +217,8 @@ int VerifyMessageExt(MSHDRE* ext) {
 void PrintMessage(MESSAGE* msg) {
   if (msg == nullptr || msg->pMdHdr == nullptr) return;
   const MDHDR* h = msg->pMdHdr;
-  std::printf("(MDHDR)\nStrucLength(%d)lUserMsgLength(%d)\n", h->StrucLength, h->lUserMsgLength);
+  std::printf("(MDHDR)\nStrucLength(%d)lUserMsgLength(%d)\n", static_cast<int>(h->StrucLength),
+              static_cast<int>(h->lUserMsgLength));
   PrintField("ApplName(\"%.*s\")\n\n", h->ApplName, sizeof h->ApplName);
   PrintField("UserId(\"%.*s\")\n\n", h->UserId, sizeof h->UserId);
 }

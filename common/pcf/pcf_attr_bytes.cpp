@@ -2,6 +2,9 @@
 // MQCFBF, binary data (999) and an embedded PCF message (998).
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 #include <cstring>
 

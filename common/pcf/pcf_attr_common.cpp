@@ -3,6 +3,9 @@
 // the record operations (create, resize, append, copy out) used by every family.
 #include "pcf_attr_common.h"
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 
 namespace vrq::pcf {

@@ -6,6 +6,9 @@
 
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdint>
 #include <cstring>
 #include <optional>

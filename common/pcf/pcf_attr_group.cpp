@@ -3,6 +3,9 @@
 // a member group travels with all of its own members.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include "pcf_attr_common.h"
 
 using namespace vrq::pcf;

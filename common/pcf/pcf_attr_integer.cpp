@@ -3,6 +3,9 @@
 // "1,22,333" text.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>

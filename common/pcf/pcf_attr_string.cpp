@@ -3,6 +3,9 @@
 // MQCFSF.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 #include <cstring>
 

@@ -4,6 +4,8 @@
 // temporary record, appends it and deletes the record.
 #include "vrqapi.h"
 
+#include <cmqc.h>
+#include <cmqxc.h>
 #include <cmqcfc.h>
 
 #include <algorithm>

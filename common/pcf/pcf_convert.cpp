@@ -5,6 +5,7 @@
 // StrucLength, whatever its words say, and ends at the first structure that does not fit.
 #include "vrqapi.h"
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <algorithm>
@@ -288,7 +289,7 @@ VRQAPI_API int AlienPcfToNative(PcfMessage* msg) {
   MDHDR* hdr = msg->PcfMsg.pMdHdr;
   // Convert only bytes the message holds, whatever the header announces.
   const int held = std::min(msg->PcfMsg.lMsgLength, msg->PcfMsg.lMaxLength) - MDHDR_LENGTH;
-  const int length = std::min(hdr->lUserMsgLength, held);
+  const int length = std::min(static_cast<int>(hdr->lUserMsgLength), held);
   const int swap = hdr->lByteOrder != LocalByteOrder() ? 1 : 0;
   const int convert = hdr->lTextCode != IsAscText() ? 1 : 0;
   const int result = AlienPcfBufferToNative(msg->PcfMsg.pData, swap, convert, IsAscText(), length);

@@ -3,6 +3,9 @@
 // by position or parameter identifier, the type mappings, and the serialised file form.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>

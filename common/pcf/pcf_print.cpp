@@ -6,6 +6,7 @@
 // than read past its end.
 #include "vrqapi.h"
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <algorithm>
@@ -253,11 +254,13 @@ MQCFH LoadHeader(const char* bytes) {
 
 int PrintHeader(MESSAGE* a) {
   const MQCFH h = LoadHeader(a->pData);
-  std::printf("->Type(%d), StrucLength(%d), Version(%d), Command(%d = %s)\n", h.Type, h.StrucLength,
-              h.Version, h.Command, PcfIdToName(h.Command));
-  std::printf("->MsgSeqNum(%d), Control(%d), ParameterCount(%d)\n", h.MsgSeqNumber, h.Control,
-              h.ParameterCount);
-  std::printf("->CompCode(%d), Reason(%d)\n", h.CompCode, h.Reason);
+  // MQLONG is a long on 32-bit builds: printed through int.
+  auto i = [](MQLONG v) { return static_cast<int>(v); };
+  std::printf("->Type(%d), StrucLength(%d), Version(%d), Command(%d = %s)\n", i(h.Type),
+              i(h.StrucLength), i(h.Version), i(h.Command), PcfIdToName(h.Command));
+  std::printf("->MsgSeqNum(%d), Control(%d), ParameterCount(%d)\n", i(h.MsgSeqNumber),
+              i(h.Control), i(h.ParameterCount));
+  std::printf("->CompCode(%d), Reason(%d)\n", i(h.CompCode), i(h.Reason));
   return 1;
 }
 
@@ -308,7 +311,7 @@ const Block* FindBlock(int type) {
 int AnnouncedCount(const PcfMessage* msg) {
   const MESSAGE& pcf = msg->PcfMsg;
   if (pcf.pData == nullptr || pcf.lMsgLength - MDHDR_LENGTH < static_cast<int>(sizeof(MQCFH))) return 0;
-  return std::min(LoadHeader(pcf.pData).ParameterCount, PCF_MAX_PARAMETERS);
+  return std::min(static_cast<int>(LoadHeader(pcf.pData).ParameterCount), PCF_MAX_PARAMETERS);
 }
 
 // The Type of the structure behind indexed entry position, 0 when it is not inside the
@@ -335,8 +338,10 @@ extern "C" {
 VRQAPI_API int PrintPcfExt(MSHDRE* ext) {
   if (ext == nullptr) return 0;
   std::puts(kExtTitle);
-  std::printf(kExtLines, ext->StrucLength, ext->Version, ext->Encoding, ext->CharSet, ext->UserMsgLength,
-              TextLength(ext->Author, sizeof ext->Author), ext->Author);
+  std::printf(kExtLines, static_cast<int>(ext->StrucLength), static_cast<int>(ext->Version),
+              static_cast<int>(ext->Encoding), static_cast<int>(ext->CharSet),
+              static_cast<int>(ext->UserMsgLength), TextLength(ext->Author, sizeof ext->Author),
+              ext->Author);
   return 1;
 }
 
@@ -392,19 +397,23 @@ VRQAPI_API int DumpPcfMessage(PcfMessage* msg) {
   strip_spaces(replyQMgr);
   // Show only bytes the message holds, whatever its lengths claim.
   const int held = pcf.pData != nullptr ? pcf.lMaxLength - MDHDR_LENGTH : 0;
-  const int length = std::clamp(pcf.lMsgLength - MDHDR_LENGTH, 0, std::max(held, 0));
+  const int length =
+      std::clamp(static_cast<int>(pcf.lMsgLength) - MDHDR_LENGTH, 0, std::max(held, 0));
   const char* date = DateText();
-  std::printf(kDumpHeading, date != nullptr ? date : kUnknownDate, Address(msg->pPcfHdr), pcf.lMsgLength,
-              MDHDR_LENGTH, pcf.lMsgLength - MDHDR_LENGTH, replyQMgr);
+  const int msgLength = static_cast<int>(pcf.lMsgLength);
+  std::printf(kDumpHeading, date != nullptr ? date : kUnknownDate, Address(msg->pPcfHdr), msgLength,
+              MDHDR_LENGTH, msgLength - MDHDR_LENGTH, replyQMgr);
   if (length < static_cast<int>(sizeof(MQCFH))) {
-    std::printf(kDumpShortLength, pcf.lMsgLength - MDHDR_LENGTH);
+    std::printf(kDumpShortLength, msgLength - MDHDR_LENGTH);
     std::puts(kDumpShort);
   } else {
     const MQCFH h = LoadHeader(pcf.pData);
     std::puts(kDumpCfhTitle);
-    std::printf(kDumpCfhLine1, h.Type, h.StrucLength, h.Version, h.Command, PcfIdToName(h.Command));
-    std::printf(kDumpCfhLine2, h.MsgSeqNumber, h.Control, h.ParameterCount);
-    std::printf(kDumpCfhLine3, h.CompCode, h.Reason);
+    std::printf(kDumpCfhLine1, static_cast<int>(h.Type), static_cast<int>(h.StrucLength),
+                static_cast<int>(h.Version), static_cast<int>(h.Command), PcfIdToName(h.Command));
+    std::printf(kDumpCfhLine2, static_cast<int>(h.MsgSeqNumber), static_cast<int>(h.Control),
+                static_cast<int>(h.ParameterCount));
+    std::printf(kDumpCfhLine3, static_cast<int>(h.CompCode), static_cast<int>(h.Reason));
   }
   DumpHexMessage(pcf.pData, length);
   std::fputs(kDumpEnd, stdout);

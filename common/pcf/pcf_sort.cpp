@@ -4,8 +4,6 @@
 // their positions. Both sorts share one sift routine over an abstract record store.
 #include "vrqapi.h"
 
-#include <cmqcfc.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -3,6 +3,9 @@
 // consistent with the bytes that hold it.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdint>
 #include <cstddef>
 #include <cstring>

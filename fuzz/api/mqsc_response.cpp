@@ -1,6 +1,9 @@
 // Arbitrary MQSC response text for an arbitrary command: the first two bytes choose the
 // command (from the command table, or the escape and free-form codes), the rest is the
 // response. The translation must end with status 0 or 2 and never write past the message.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

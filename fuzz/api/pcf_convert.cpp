@@ -2,6 +2,7 @@
 // (AlienToNative, AlienToNativeExt), the conversion walk in every mode, indexing
 // (RawToPcf), every getter reached by GetAttrByPos and the printers. The first byte picks
 // the conversion mode; the rest is the message as it came off the wire.
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <algorithm>

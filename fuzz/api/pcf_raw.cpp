@@ -1,6 +1,9 @@
 // Fuzz target: arbitrary bytes taken as the PCF bytes of a message (in a block of exactly
 // that size), indexed with RawToPcf, and every structure reached by GetAttrByPos and
 // GetAttrByID read with every getter of every family, group members included.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

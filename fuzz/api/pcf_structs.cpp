@@ -2,6 +2,8 @@
 // of an owning attribute record.
 #include <vrqapi.h>
 
+#include <cmqc.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

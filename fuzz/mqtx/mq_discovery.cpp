@@ -1,5 +1,8 @@
 // Fuzz target: arbitrary mqs.ini and qm.ini contents (the input split at its first zero
 // byte) in a scratch configuration root, read by every discovery operation.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <stdlib.h>
 #include <unistd.h>
 

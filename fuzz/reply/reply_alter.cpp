@@ -1,6 +1,8 @@
 // Fuzzes the reply alteration with arbitrary request data in a buffer of exactly the
 // program's size, so that any read or write outside it is caught; the reply length must
 // stay within the buffer's data part.
+#include <cmqc.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>

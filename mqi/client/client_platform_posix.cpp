@@ -1,10 +1,17 @@
 // The client's system side on POSIX systems: the queue manager's Unix-domain socket
 // (or loopback TCP when VRQSIM_TCP_PORT is set), /proc/self/exe and the password database.
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cerrno>
 #include <cstdlib>
+
+#include <cmqc.h>
 
 #include "client_platform.h"
 #include "platform.h"
@@ -26,6 +33,41 @@ std::string ProgramName() {
   if (n <= 0) return "unknown";
   std::string s(path, static_cast<size_t>(n));
   return s.substr(s.rfind('/') + 1).substr(0, 28);
+}
+
+int ConnectHost(const std::string& host, uint16_t port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
+  int fd = -1;
+  for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
+    fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    int rc;
+    do rc = connect(fd, a->ai_addr, a->ai_addrlen);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      close(fd);
+      fd = -1;
+      continue;
+    }
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  freeaddrinfo(found);
+  return fd;
+}
+
+// A length byte, the numeric user id in text, binary zeros, and the token type last.
+std::string AccountingToken() {
+  std::string id = std::to_string(geteuid());
+  std::string token(32, '\0');
+  token[0] = static_cast<char>(id.size());
+  token.replace(1, id.size(), id);
+  token[31] = MQACTT_UNIX_NUMERIC_ID;
+  return token;
 }
 
 std::string UserName() {

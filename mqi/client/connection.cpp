@@ -1,6 +1,8 @@
 // The connection table and the request/reply exchange of the client library.
 #include "connection.h"
 
+#include <cmqc.h>
+
 #include <map>
 
 #include "platform.h"
@@ -38,30 +40,44 @@ std::shared_ptr<Connection> RemoveConnection(MQHCONN hconn) {
   return c;
 }
 
+std::shared_ptr<Connection> UseConnection(MQHCONN hconn, PMQLONG cc, PMQLONG rc) {
+  auto c = FindConnection(hconn);
+  if (c && c->restricted && c->owner != std::this_thread::get_id() && !OnDispatcherThread(*c)) c = nullptr;
+  if (!c) Fail(cc, rc, MQRC_HCONN_ERROR);
+  return c;
+}
+
 template <typename Request, typename Reply>
-bool Call(Connection& c, Op op, const Request& request, Reply& reply) {
-  std::lock_guard lock(c.mu);
-  if (c.broken) return false;
+MQLONG Call(Connection& c, Op op, const Request& request, Reply& reply) {
+  std::unique_lock lock(c.mu, std::defer_lock);
+  if (c.share == MQCNO_HANDLE_SHARE_NO_BLOCK) {
+    if (!lock.try_lock()) return MQRC_CALL_IN_PROGRESS;
+  } else {
+    lock.lock();
+  }
+  if (c.broken) return MQRC_CONNECTION_BROKEN;
   Writer w;
   Encode(w, request);
   uint32_t code = 0;
   std::vector<uint8_t> payload;
   if (SendAll(c.fd, w.frame(static_cast<uint32_t>(op))) && ReadFrame(c.fd, code, payload) &&
       code == static_cast<uint32_t>(op) && Decode(payload, reply))
-    return true;
+    return MQRC_NONE;
   c.broken = true;
   ShutdownSocket(c.fd);
-  return false;
+  return MQRC_CONNECTION_BROKEN;
 }
 
-template bool Call(Connection&, Op, const ConnRequest&, ConnReply&);
-template bool Call(Connection&, Op, const NoArguments&, StatusReply&);
-template bool Call(Connection&, Op, const OpenRequest&, OpenReply&);
-template bool Call(Connection&, Op, const CloseRequest&, StatusReply&);
-template bool Call(Connection&, Op, const PutRequest&, PutReply&);
-template bool Call(Connection&, Op, const GetRequest&, GetReply&);
-template bool Call(Connection&, Op, const InqRequest&, InqReply&);
-template bool Call(Connection&, Op, const SetRequest&, StatusReply&);
-template bool Call(Connection&, Op, const AdminRequest&, AdminReply&);
+template MQLONG Call(Connection&, Op, const ConnRequest&, ConnReply&);
+template MQLONG Call(Connection&, Op, const NoArguments&, StatusReply&);
+template MQLONG Call(Connection&, Op, const OpenRequest&, OpenReply&);
+template MQLONG Call(Connection&, Op, const CloseRequest&, StatusReply&);
+template MQLONG Call(Connection&, Op, const PutRequest&, PutReply&);
+template MQLONG Call(Connection&, Op, const GetRequest&, GetReply&);
+template MQLONG Call(Connection&, Op, const InqRequest&, InqReply&);
+template MQLONG Call(Connection&, Op, const SetRequest&, StatusReply&);
+template MQLONG Call(Connection&, Op, const AdminRequest&, AdminReply&);
+template MQLONG Call(Connection&, Op, const SubRequest&, SubReply&);
+template MQLONG Call(Connection&, Op, const SubRqRequest&, SubRqReply&);
 
 }  // namespace vrqsim::client

@@ -3,12 +3,15 @@
 // lists by the MQI's own limit, texts by the widest MQ field they carry.
 #include "protocol.h"
 
+#include <cmqc.h>
+
 namespace vrqsim {
 
 namespace {
 
 constexpr size_t kMaxText = 64 * 1024;
 constexpr uint32_t kMaxProperties = 1024;
+constexpr size_t kMaxTopic = 10240;   // MQ_TOPIC_STR_LENGTH
 
 void Longs(Writer& w, const std::vector<MQLONG>& v) {
   w.bytes({reinterpret_cast<const uint8_t*>(v.data()), v.size() * sizeof(MQLONG)});
@@ -46,10 +49,12 @@ void Encode(Writer& w, const ConnRequest& r) {
   w.str(r.appl_name);
   w.str(r.user);
   w.str(r.qmgr);
+  w.str(r.accounting);
 }
 void Encode(Writer& w, const OpenRequest& r) {
   w.record(r.od);
   w.i32(r.options);
+  w.str(r.object_string);
 }
 void Encode(Writer& w, const CloseRequest& r) {
   w.i32(r.hobj);
@@ -58,6 +63,7 @@ void Encode(Writer& w, const CloseRequest& r) {
 void Encode(Writer& w, const PutRequest& r) {
   w.i32(r.hobj);
   w.record(r.od);
+  w.str(r.object_string);
   w.record(r.md);
   w.i32(r.options);
   w.i32(r.context);
@@ -85,6 +91,33 @@ void Encode(Writer& w, const SetRequest& r) {
   w.str(r.chars);
 }
 void Encode(Writer& w, const AdminRequest& r) { w.str(r.command); }
+void Encode(Writer& w, const SubRequest& r) {
+  w.i32(r.options);
+  w.str(r.object_name);
+  w.str(r.topic);
+  w.str(r.sub_name);
+  w.str(r.user_data);
+  w.i32(r.destination);
+  w.str(r.correl_id);
+  w.i32(r.priority);
+  w.i32(r.expiry);
+}
+void Encode(Writer& w, const SubRqRequest& r) {
+  w.i32(r.hsub);
+  w.i32(r.action);
+}
+void Encode(Writer& w, const SubReply& r) {
+  Status(w, r);
+  w.i32(r.hobj);
+  w.i32(r.hsub);
+  w.str(r.topic);
+  w.str(r.correl_id);
+  w.str(r.object_name);
+}
+void Encode(Writer& w, const SubRqReply& r) {
+  Status(w, r);
+  w.i32(r.publications);
+}
 void Encode(Writer& w, const StatusReply& r) { Status(w, r); }
 void Encode(Writer& w, const ConnReply& r) {
   Status(w, r);
@@ -94,6 +127,7 @@ void Encode(Writer& w, const OpenReply& r) {
   Status(w, r);
   w.i32(r.hobj);
   w.str(r.object_name);
+  w.str(r.topic);
 }
 void Encode(Writer& w, const PutReply& r) {
   Status(w, r);
@@ -105,9 +139,10 @@ void Encode(Writer& w, const GetReply& r) {
   w.i32(r.data_length);
   w.bytes(r.data);
   w.u32(static_cast<uint32_t>(r.properties.size()));
-  for (const auto& [name, value] : r.properties) {
-    w.str(name);
-    w.str(value);
+  for (const Property& prop : r.properties) {
+    w.str(prop.name);
+    w.i32(prop.type);
+    w.str(prop.value);
   }
 }
 void Encode(Writer& w, const InqReply& r) {
@@ -125,12 +160,14 @@ bool Decode(std::span<const uint8_t> p, ConnRequest& r) {
   r.appl_name = in.str(28);
   r.user = in.str(12);
   r.qmgr = in.str(48);
+  r.accounting = in.str(32);
   return in.done();
 }
 bool Decode(std::span<const uint8_t> p, OpenRequest& r) {
   Reader in(p);
   r.od = in.record<ObjectRef>();
   r.options = in.i32();
+  r.object_string = in.str(kMaxTopic);
   return in.done();
 }
 bool Decode(std::span<const uint8_t> p, CloseRequest& r) {
@@ -143,6 +180,7 @@ bool Decode(std::span<const uint8_t> p, PutRequest& r) {
   Reader in(p);
   r.hobj = in.i32();
   r.od = in.record<ObjectRef>();
+  r.object_string = in.str(kMaxTopic);
   r.md = in.record<MQMD>();
   r.options = in.i32();
   r.context = in.i32();
@@ -181,6 +219,41 @@ bool Decode(std::span<const uint8_t> p, AdminRequest& r) {
   r.command = in.str(1024);
   return in.done();
 }
+bool Decode(std::span<const uint8_t> p, SubRequest& r) {
+  Reader in(p);
+  r.options = in.i32();
+  r.object_name = in.str(48);
+  r.topic = in.str(kMaxTopic);
+  r.sub_name = in.str(kMaxTopic);
+  r.user_data = in.str(kMaxTopic);
+  r.destination = in.i32();
+  r.correl_id = in.str(24);
+  r.priority = in.i32();
+  r.expiry = in.i32();
+  return in.done();
+}
+bool Decode(std::span<const uint8_t> p, SubRqRequest& r) {
+  Reader in(p);
+  r.hsub = in.i32();
+  r.action = in.i32();
+  return in.done();
+}
+bool Decode(std::span<const uint8_t> p, SubReply& r) {
+  Reader in(p);
+  Status(in, r);
+  r.hobj = in.i32();
+  r.hsub = in.i32();
+  r.topic = in.str(kMaxTopic);
+  r.correl_id = in.str(24);
+  r.object_name = in.str(48);
+  return in.done();
+}
+bool Decode(std::span<const uint8_t> p, SubRqReply& r) {
+  Reader in(p);
+  Status(in, r);
+  r.publications = in.i32();
+  return in.done();
+}
 bool Decode(std::span<const uint8_t> p, StatusReply& r) {
   Reader in(p);
   Status(in, r);
@@ -197,6 +270,7 @@ bool Decode(std::span<const uint8_t> p, OpenReply& r) {
   Status(in, r);
   r.hobj = in.i32();
   r.object_name = in.str(48);
+  r.topic = in.str(kMaxTopic);
   return in.done();
 }
 bool Decode(std::span<const uint8_t> p, PutReply& r) {
@@ -214,8 +288,11 @@ bool Decode(std::span<const uint8_t> p, GetReply& r) {
   const uint32_t count = in.u32();
   if (count > kMaxProperties) return false;
   for (uint32_t i = 0; i < count && !in.failed(); ++i) {
-    std::string name = in.str(kMaxText);
-    r.properties.emplace_back(std::move(name), in.str(kMaxText));
+    Property prop;
+    prop.name = in.str(kMaxText);
+    prop.type = in.i32();
+    prop.value = in.str(kMaxText);
+    r.properties.push_back(std::move(prop));
   }
   return in.done();
 }

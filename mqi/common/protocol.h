@@ -3,6 +3,8 @@
 // The client library and the server share these, so the two ends cannot drift apart.
 #pragma once
 
+#include <cmqc.h>
+
 #include <string>
 #include <vector>
 
@@ -17,10 +19,12 @@ struct ConnRequest {
   std::string appl_name;   // PutApplName stamp, at most 28 characters
   std::string user;        // UserIdentifier stamp, at most 12 characters
   std::string qmgr;        // queue manager asked for (blank: whichever serves this socket)
+  std::string accounting;  // AccountingToken stamp, 32 bytes (empty: none)
 };
 struct OpenRequest {
   ObjectRef od{};
   MQLONG options = 0;
+  std::string object_string;   // a topic's string (MQOD version 4)
 };
 struct CloseRequest {
   MQHOBJ hobj = 0;
@@ -29,6 +33,7 @@ struct CloseRequest {
 struct PutRequest {        // MQPUT (hobj) and MQPUT1 (od)
   MQHOBJ hobj = 0;
   ObjectRef od{};
+  std::string object_string;
   MQMD md{};
   MQLONG options = 0;
   MQHOBJ context = 0;
@@ -55,6 +60,21 @@ struct SetRequest {
   std::vector<MQLONG> ints;
   std::string chars;
 };
+struct SubRequest {       // MQSUB
+  MQLONG options = 0;
+  std::string object_name;  // a topic object, or blank
+  std::string topic;        // the topic string below it
+  std::string sub_name;
+  std::string user_data;
+  MQHOBJ destination = MQHO_NONE;   // with MQSO_MANAGED unset: the caller's queue handle
+  std::string correl_id;    // 24 bytes
+  MQLONG priority = MQPRI_PRIORITY_AS_PUBLISHED;
+  MQLONG expiry = MQEI_UNLIMITED;
+};
+struct SubRqRequest {     // MQSUBRQ
+  MQHOBJ hsub = 0;
+  MQLONG action = 0;
+};
 struct AdminRequest {
   std::string command;     // "stop", "cmdserver stop", "put-inhibit Q", ...
 };
@@ -71,6 +91,7 @@ struct ConnReply : StatusReply {
 struct OpenReply : StatusReply {
   MQHOBJ hobj = MQHO_UNUSABLE_HOBJ;
   std::string object_name;
+  std::string topic;           // the full topic string of a topic opened
 };
 struct PutReply : StatusReply {
   MQMD md{};
@@ -80,6 +101,16 @@ struct GetReply : StatusReply {
   MQLONG data_length = 0;
   std::vector<uint8_t> data;
   Properties properties;
+};
+struct SubReply : StatusReply {
+  MQHOBJ hobj = MQHO_NONE;     // the managed queue's handle, or the caller's
+  MQHOBJ hsub = MQHO_NONE;
+  std::string topic;           // the full topic string subscribed to
+  std::string correl_id;       // 24 bytes
+  std::string object_name;     // the managed queue's name
+};
+struct SubRqReply : StatusReply {
+  MQLONG publications = 0;
 };
 struct InqReply : StatusReply {
   std::vector<MQLONG> ints;
@@ -99,6 +130,10 @@ void Encode(Writer& w, const GetRequest& r);
 void Encode(Writer& w, const InqRequest& r);
 void Encode(Writer& w, const SetRequest& r);
 void Encode(Writer& w, const AdminRequest& r);
+void Encode(Writer& w, const SubRequest& r);
+void Encode(Writer& w, const SubRqRequest& r);
+void Encode(Writer& w, const SubReply& r);
+void Encode(Writer& w, const SubRqReply& r);
 void Encode(Writer& w, const StatusReply& r);
 void Encode(Writer& w, const ConnReply& r);
 void Encode(Writer& w, const OpenReply& r);
@@ -116,6 +151,10 @@ bool Decode(std::span<const uint8_t> p, GetRequest& r);
 bool Decode(std::span<const uint8_t> p, InqRequest& r);
 bool Decode(std::span<const uint8_t> p, SetRequest& r);
 bool Decode(std::span<const uint8_t> p, AdminRequest& r);
+bool Decode(std::span<const uint8_t> p, SubRequest& r);
+bool Decode(std::span<const uint8_t> p, SubRqRequest& r);
+bool Decode(std::span<const uint8_t> p, SubReply& r);
+bool Decode(std::span<const uint8_t> p, SubRqReply& r);
 bool Decode(std::span<const uint8_t> p, StatusReply& r);
 bool Decode(std::span<const uint8_t> p, ConnReply& r);
 bool Decode(std::span<const uint8_t> p, OpenReply& r);

@@ -17,7 +17,7 @@ namespace vrqsim {
 
 // Operations a client sends; the server answers each with one frame of the same code.
 enum class Op : uint32_t {
-  Conn = 1, Disc, Open, Close, Put, Put1, Get, Inq, Set, Cmit, Back, Admin,
+  Conn = 1, Disc, Open, Close, Put, Put1, Get, Inq, Set, Cmit, Back, Admin, Sub, SubRq,
 };
 
 inline constexpr uint32_t kFrameHeader = 8;

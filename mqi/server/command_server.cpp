@@ -4,6 +4,9 @@
 // answered with MQCFT_RESPONSE messages, the last one carrying MQCFC_LAST.
 #include "command_server.h"
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <algorithm>
 
 namespace vrqsim {

@@ -4,6 +4,8 @@
 // on its own.
 #pragma once
 
+#include <cmqc.h>
+
 #include <span>
 #include <string>
 #include <vector>

@@ -2,6 +2,8 @@
 // keywords) and carrying them out on a queue manager.
 #include "definitions.h"
 
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <optional>

@@ -1,6 +1,8 @@
 // Messages the queue manager generates itself: confirm-on-arrival, confirm-on-delivery and
 // expiration reports, the identifiers replies and reports carry, delivery to ReplyToQ at
 // ReplyToQMgr, and the dead-letter queue (with an MQDLH) for what cannot be delivered there.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cstdio>
 

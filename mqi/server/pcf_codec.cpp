@@ -2,6 +2,9 @@
 // structure's own fields and the message's end, so a malformed command yields a reason code.
 #include "pcf_codec.h"
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstring>
 
 namespace vrqsim {

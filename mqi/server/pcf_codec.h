@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 namespace vrqsim {

@@ -4,6 +4,8 @@
 // Reports, expiry and the dead-letter rules live in delivery.cpp.
 #include "queue_manager.h"
 
+#include <cmqc.h>
+
 #include <bit>
 #include <chrono>
 #include <cstdio>
@@ -370,6 +372,8 @@ Outcome QueueManager::SetContext(Session& s, MQMD& md, const PutOptions& pmo) {
     MQMD blank = {MQMD_DEFAULT};
     CopyIdentity(blank, md);
     SetField(md.UserIdentifier, s.user);
+    if (s.accounting.size() == sizeof md.AccountingToken)
+      std::memcpy(md.AccountingToken, s.accounting.data(), sizeof md.AccountingToken);
   }
   StampOrigin(s, md);
   return {};
@@ -457,17 +461,21 @@ void QueueManager::Convert(Message& m, MQMD& md, Outcome& outcome) {
   const bool same = m.md.CodedCharSetId == want_ccsid && m.md.Encoding == want_encoding;
   md = m.md;
   if (same) return;
+  MQLONG reason = MQRC_NOT_CONVERTED;
   if (std::memcmp(m.md.Format, MQFMT_STRING, 8) == 0) {
     std::vector<uint8_t> data = m.data;
-    if (ConvertText(data, m.md.CodedCharSetId, want_ccsid)) {
+    reason = ConvertText(data, m.md.CodedCharSetId, want_ccsid);
+    if (reason == MQRC_NONE) {
       m.data = std::move(data);
       m.md.CodedCharSetId = want_ccsid;
       m.md.Encoding = want_encoding;
       md = m.md;
       return;
     }
+  } else if (std::memcmp(m.md.Format, MQFMT_NONE, 8) == 0) {
+    reason = MQRC_FORMAT_ERROR;   // data of no stated format is never converted
   }
-  outcome = Outcome::Warn(MQRC_NOT_CONVERTED);
+  outcome = Outcome::Warn(reason);
 }
 
 GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions& gmo,
@@ -525,7 +533,7 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
     md = m.md;
   }
   if (m.expires_at) md.Expiry = static_cast<MQLONG>(std::max<int64_t>(1, (m.expires_at - now + 99) / 100));
-  const size_t skip = gmo.properties ? TakeRfh2Properties(m.data, md, r.properties) : 0;
+  const size_t skip = gmo.properties ? TakeRfh2Properties(m.data, md, r.properties) : StripInternalRfh2(m.data, md);
   const std::span<const uint8_t> body = std::span<const uint8_t>(m.data).subspan(skip);
   r.data_length = static_cast<MQLONG>(body.size());
   if (r.data_length > buffer_length) {

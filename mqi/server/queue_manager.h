@@ -89,6 +89,7 @@ struct Session {
   uint32_t id = 0;
   std::string appl_name;       // PutApplName stamp (28 characters)
   std::string user;            // UserIdentifier stamp (12 characters)
+  std::string accounting;      // AccountingToken stamp (32 bytes, or empty)
   std::map<MQHOBJ, Handle> handles;
   MQHOBJ next_handle = 101;
   bool in_unit_of_work = false;

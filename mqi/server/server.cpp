@@ -3,6 +3,8 @@
 // command server, the expiry scan and the admin requests of the vrqsim command line.
 #include "server.h"
 
+#include <cmqc.h>
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -57,9 +59,15 @@ void Server::Accept(int listener) {
 void Server::Drop(int fd) {
   auto it = clients_.find(fd);
   if (it == clients_.end()) return;
-  if (it->second->session) qm_.EndSession(it->second->session, false);
+  if (it->second->session) EndSession(it->second->session, false);
   close(fd);
   clients_.erase(it);
+}
+
+void Server::EndSession(uint32_t session, bool commit) {
+  if (Session* s = qm_.FindSession(session)) pubsub_.EndSession(*s);
+  qm_.EndSession(session, commit);
+  pubsub_.Tidy();
 }
 
 bool Server::ReadFrom(Client& c) {
@@ -157,7 +165,9 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
       reply.cc = MQCC_FAILED;
       reply.rc = MQRC_Q_MGR_NAME_ERROR;
     } else {
-      c.session = qm_.OpenSession(req.appl_name, req.user).id;
+      Session& session = qm_.OpenSession(req.appl_name, req.user);
+      session.accounting = req.accounting;
+      c.session = session.id;
       reply.qmgr = qm_.name();
     }
     Encode(w, reply);
@@ -169,7 +179,7 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
   switch (op) {
     case Op::Disc: {
       if (!payload.empty()) return false;
-      qm_.EndSession(c.session, true);
+      EndSession(c.session, true);
       c.session = 0;
       c.close_after_write = true;
       Encode(w, StatusReply{});
@@ -178,19 +188,24 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
     case Op::Open: {
       OpenRequest req;
       if (!DecodeInto(payload, req)) return false;
-      OpenResult r = qm_.Open(*s, req.od, req.options);
       OpenReply reply;
-      reply.cc = r.outcome.cc;
-      reply.rc = r.outcome.rc;
-      reply.hobj = r.hobj;
-      reply.object_name = r.object_name;
+      if (req.od.type == MQOT_TOPIC) {
+        reply = pubsub_.OpenTopic(*s, req.od, req.object_string, req.options);
+      } else {
+        OpenResult r = qm_.Open(*s, req.od, req.options);
+        reply.cc = r.outcome.cc;
+        reply.rc = r.outcome.rc;
+        reply.hobj = r.hobj;
+        reply.object_name = r.object_name;
+      }
       Encode(w, reply);
       break;
     }
     case Op::Close: {
       CloseRequest req;
       if (!DecodeInto(payload, req)) return false;
-      Outcome r = qm_.Close(*s, req.hobj, req.options);
+      Outcome r = PubSub::Owns(req.hobj) ? pubsub_.Close(*s, req.hobj, req.options) : qm_.Close(*s, req.hobj, req.options);
+      pubsub_.Tidy();
       Encode(w, StatusReply{r.cc, r.rc});
       break;
     }
@@ -199,8 +214,13 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
       PutRequest req;
       if (!DecodeInto(payload, req)) return false;
       PutOptions pmo{req.options, req.context};
-      Outcome r = op == Op::Put ? qm_.Put(*s, req.hobj, req.md, pmo, req.data)
-                                : qm_.Put1(*s, req.od, req.md, pmo, req.data);
+      Outcome r;
+      if (op == Op::Put)
+        r = PubSub::Owns(req.hobj) ? pubsub_.Publish(*s, req.hobj, req.md, pmo, req.data)
+                                   : qm_.Put(*s, req.hobj, req.md, pmo, req.data);
+      else
+        r = req.od.type == MQOT_TOPIC ? pubsub_.Publish1(*s, req.od, req.object_string, req.md, pmo, req.data)
+                                      : qm_.Put1(*s, req.od, req.md, pmo, req.data);
       PutReply reply;
       reply.cc = r.cc;
       reply.rc = r.rc;
@@ -227,6 +247,18 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
       if (!DecodeInto(payload, req)) return false;
       Outcome r = qm_.SetAttrs(*s, req.hobj, req.selectors, req.ints, req.chars);
       Encode(w, StatusReply{r.cc, r.rc});
+      break;
+    }
+    case Op::Sub: {
+      SubRequest req;
+      if (!DecodeInto(payload, req)) return false;
+      Encode(w, pubsub_.Subscribe(*s, req));
+      break;
+    }
+    case Op::SubRq: {
+      SubRqRequest req;
+      if (!DecodeInto(payload, req)) return false;
+      Encode(w, pubsub_.Request(*s, req));
       break;
     }
     case Op::Cmit:

@@ -13,6 +13,7 @@
 
 #include "command_server.h"
 #include "protocol.h"
+#include "pubsub.h"
 #include "queue_manager.h"
 
 namespace vrqsim {
@@ -48,6 +49,7 @@ class Server {
   void Send(Client& c, uint32_t op, const Writer& w);
   bool Flush(Client& c);
   void Drop(int fd);
+  void EndSession(uint32_t session, bool commit);
   bool TryGet(Client& c, bool final_try);
   void Settle();
   int PollTimeout() const;
@@ -55,6 +57,7 @@ class Server {
 
   QueueManager& qm_;
   CommandServer& cmd_;
+  PubSub pubsub_{qm_};
   int listen_fd_;
   int tcp_fd_ = -1;
   std::map<int, std::unique_ptr<Client>> clients_;

@@ -38,10 +38,17 @@ int ListenLoopback(const std::string& qm, std::string& error) {
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const char* address = std::getenv("VRQSIM_TCP_ADDRESS");
+  if (address && *address && inet_pton(AF_INET, address, &addr.sin_addr) != 1) {
+    error = std::string("VRQSIM_TCP_ADDRESS is not an IPv4 address: ") + address;
+    close(fd);
+    return -1;
+  }
   socklen_t size = sizeof addr;
   if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
-    error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+    error = "cannot listen on " + std::string(address && *address ? address : "127.0.0.1") + ":" +
+            std::to_string(port) + ": " + std::strerror(errno);
     close(fd);
     return -1;
   }

@@ -8,7 +8,9 @@ namespace vrqsim {
 
 // When VRQSIM_TCP_PORT is set: a non-blocking socket listening on 127.0.0.1 at that port
 // (0: a port the system picks), whose port is written to the queue manager's port file.
-// Returns -1 when the variable is unset; -1 with error set when listening failed.
+// VRQSIM_TCP_ADDRESS names another IPv4 address to listen on (0.0.0.0: every interface),
+// for client connections from other hosts. Returns -1 when the port variable is unset; -1
+// with error set when listening failed.
 int ListenLoopback(const std::string& qm, std::string& error);
 
 }  // namespace vrqsim

@@ -2,6 +2,7 @@
 // with expected-text files, the naming rules of the maps, and null input.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
 #include <cmqxc.h>
 #include <vrqapi.h>
 

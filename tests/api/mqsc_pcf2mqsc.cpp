@@ -3,7 +3,9 @@
 // test of discovery.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
 #include <cmqxc.h>
+#include <cmqcfc.h>
 
 #include <ctime>
 

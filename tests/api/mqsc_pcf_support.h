@@ -2,6 +2,9 @@
 // text or PCF results.
 #pragma once
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstring>
 #include <string>
 #include <vector>

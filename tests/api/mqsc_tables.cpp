@@ -1,6 +1,9 @@
 // The MQSC tables: shape of the command and rule tables, every parameter identifier and
 // value constant against IBM's published values, value names both ways, the message-id
 // table, and the value-keeping routines.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 // Path routines: separators, quoting, file sizes, the installation directory and the
 // path of a configuration file.
+#include <cmqc.h>
+
 #include <gtest/gtest.h>
 #include <vrqapi.h>
 

@@ -1,6 +1,9 @@
 // Exact bytes of every structure the attribute families write, against images written by
 // hand from IBM's PCF layouts: Type, StrucLength, Parameter, the type's own words, data
 // and zero padding to a multiple of 4; and the MQCFH of a new message.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <gtest/gtest.h>
 
 #include "pcf_test_util.h"

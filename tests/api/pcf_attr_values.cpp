@@ -1,6 +1,9 @@
 // Getters and setters of the single-value families: integers, strings, string filters,
 // byte strings, byte-string filters, binary data and embedded PCF messages; the type
 // tests; and what every getter does with a record that fails the check.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <gtest/gtest.h>
 
 #include "pcf_test_util.h"

@@ -1,6 +1,8 @@
 // BuildPcfCmd: the parameters appended for each command, against hand-written PCF bytes.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
+#include <cmqxc.h>
 #include <cmqcfc.h>
 
 #include <string>

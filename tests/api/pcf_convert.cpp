@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include "pcf_convert_wire.h"

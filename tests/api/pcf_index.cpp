@@ -2,6 +2,9 @@
 // lines, and hostile words (lengths and counts that are zero, negative, unaligned, past
 // the data, or groups announcing members that are not there) which must give a failure
 // without reading outside the message.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,9 @@
 // The PCF message object: type mappings, building with AppendAttr (version rules and the
 // parameter limit), reading back by position and identifier, reset/size/copy with the
 // chain, the command-name table and the serialised file form.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <gtest/gtest.h>
 
 #include <cstddef>

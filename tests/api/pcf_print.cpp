@@ -2,6 +2,7 @@
 // date and addresses masked.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <cstring>

@@ -1,6 +1,7 @@
 // Heap sorts: byte records, string-list attributes and authority records.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <algorithm>

@@ -1,5 +1,8 @@
 // IsPcfAttrValid: the structure check every reader relies on, for each structure type,
 // with owning attribute records and with views into a message's bytes.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <gtest/gtest.h>
 #include <vrqapi.h>
 

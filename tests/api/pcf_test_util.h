@@ -2,6 +2,9 @@
 // that deletes itself, and expected byte images written word by word.
 #pragma once
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>

@@ -2,6 +2,8 @@
 // the loopback address, connected pairs, and buffers over local bytes.
 #pragma once
 
+#include <cmqc.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,6 +1,7 @@
 // MQNode identity and life cycle: the application name (found without a shell, whatever
 // VXWMQ_HOME holds), the user id and platform of a new node, trace points, and the
 // helpers for null nodes and the last error.
+#include <cmqc.h>
 #include <cmqcfc.h>
 #include <sys/stat.h>
 

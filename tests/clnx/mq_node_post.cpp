@@ -2,6 +2,7 @@
 // and mnNPost into accept and ready lists, the time-out, and UDP nodes that carry one
 // message per datagram.
 #include <arpa/inet.h>
+#include <cmqc.h>
 #include <cmqcfc.h>
 #include <netinet/in.h>
 

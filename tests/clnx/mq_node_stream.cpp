@@ -1,6 +1,7 @@
 // MQNode stream behaviour: messages in pieces, back to back and beyond the input buffer;
 // hostile headers refused without losing the connection; partial writes queued, pushed
 // through the writable list of mnNPost, and the pending-write limit.
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include "mq_node_test.h"

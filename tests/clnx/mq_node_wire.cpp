@@ -1,5 +1,6 @@
 // MQNode wire images: what a node writes in the plain and the signed form, byte for byte,
 // and what it reads from a peer of the other byte order and character set.
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include "mq_node_test.h"

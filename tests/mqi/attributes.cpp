@@ -2,6 +2,8 @@
 // attributes a program may set and the reasons for the rest.
 #include "mqi_test.h"
 
+#include <cmqc.h>
+
 using namespace mqitest;
 
 namespace {

@@ -1,6 +1,9 @@
 // The command server: PCF commands put to SYSTEM.ADMIN.COMMAND.QUEUE are answered with
 // MQCFT_RESPONSE replies on the reply-to queue; malformed or unknown requests get error
 // responses; stopped on its own, it leaves the command queue without an input opener.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <vector>
 
 #include "mqi_test.h"

@@ -1,5 +1,7 @@
 // Connecting and disconnecting: names, the default queue manager, a second MQCONN on the
 // same thread, and what clients see when the queue manager or the connection goes away.
+#include <cmqc.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -1,5 +1,7 @@
 // Dynamic queues from model queues: generated names, where the asterisk may stand, exact
 // names, temporary queues that vanish with their handle, permanent ones that stay.
+#include <cmqc.h>
+
 #include <thread>
 
 #include "mqi_test.h"

@@ -1,6 +1,8 @@
 // Putting and getting: identifiers and context stamped by the queue manager, matching with
 // version-1 and version-2 MQGMOs, truncation, waits, priorities, MQPUT1 with context
 // options, limits and the reasons for queues that refuse a put.
+#include <cmqc.h>
+
 #include <chrono>
 #include <ctime>
 #include <thread>

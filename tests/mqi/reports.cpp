@@ -2,6 +2,8 @@
 // COD on destructive get, EXPIRATION when an expired message is found (by a get or by the
 // periodic scan), identifiers passed or not, data included on request, and the dead-letter
 // queue (or discarding) when ReplyToQ cannot take them.
+#include <cmqc.h>
+
 #include <thread>
 
 #include "mqi_test.h"

@@ -1,6 +1,8 @@
 // Bad input on the queue manager's socket: oversized, truncated and out-of-order frames
 // end only the connection that sent them; a client stalled mid-frame blocks nobody; the
 // MQI rejects bad arguments before anything is sent.
+#include <cmqc.h>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>

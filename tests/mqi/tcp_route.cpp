@@ -1,6 +1,8 @@
 // The loopback TCP route that the Windows client library takes: a queue manager started
 // with VRQSIM_TCP_PORT listens on 127.0.0.1 as well and records its port, and a client
 // with the variable set reaches it there; bad port values are refused at start.
+#include <cmqc.h>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -9,29 +11,6 @@
 using namespace mqitest;
 
 namespace {
-
-// Sets an environment variable for the scope and restores the previous state.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      had_ = true;
-      old_ = old;
-    }
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
 
 int RecordedPort(const vrqtest::StandinQm& qm) {
   std::ifstream in(qm.dir() + "/" + qm.name() + "/qm.port");

@@ -2,6 +2,8 @@
 // syncpoint return with BackoutCount + 1, commit makes both final.
 #include "mqi_test.h"
 
+#include <cmqc.h>
+
 using namespace mqitest;
 
 TEST(MqiUnitsOfWork, CommitAndBackout) {

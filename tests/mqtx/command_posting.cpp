@@ -1,6 +1,9 @@
 // Command posting against a stand-in queue manager: the self-test with and without a
 // command server and on the model-queue fallback path, posted messages, changing a queue's
 // description, and what happens when queue objects cannot be allocated.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstdlib>
 #include <memory>
 
@@ -56,6 +59,7 @@ struct SelfTest {
 using Strings = std::vector<std::string>;
 
 TEST(CommandPosting, SelfTestPassesWithACommandServer) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\n");
   SelfTest t(qm.name());
@@ -74,6 +78,7 @@ TEST(CommandPosting, SelfTestPassesWithACommandServer) {
 }
 
 TEST(CommandPosting, SelfTestWithoutACommandServerReportsIt) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\n");
   ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
@@ -85,6 +90,7 @@ TEST(CommandPosting, SelfTestWithoutACommandServerReportsIt) {
 }
 
 TEST(CommandPosting, SelfTestCreatesAMissingModelQueue) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD");
   ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
@@ -126,6 +132,7 @@ TEST(CommandPosting, SelfTestOfAnUnreachableQueueManager) {
 }
 
 TEST(CommandPosting, PostedMessagesAndQueueDescriptions) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\nDEFINE QLOCAL(APP.Q)\n");
   Manager m(CreateDMQManager(qm.name().c_str(), nullptr, "POST", "POST"));
@@ -170,6 +177,7 @@ TEST(CommandPosting, PostedMessagesAndQueueDescriptions) {
 }
 
 TEST(CommandPosting, QueueObjectsThatCannotBeAllocatedAreLogged) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.CMD", "DEFINE QMODEL(ORVANE.MODEL.QUEUE)\n");
   std::string log;

@@ -4,6 +4,9 @@
 // queues emptied on open, requests whose reply-to fields name the object's reply queue,
 // identifiers carried between header and descriptor, the command server answering a PCF
 // ping, and the failure paths with their log messages.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <memory>
 #include <regex>
 
@@ -38,6 +41,7 @@ std::string Logged(Call call) {
 }
 
 TEST(Manager, ReplyQueuesFromTheDefaultModelQueue) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;  // no mqqual.ini
   vrqtest::StandinQm qm("QM.MGR", kDefinitions);
   ASSERT_TRUE(qm.running());
@@ -74,6 +78,7 @@ TEST(Manager, ReplyQueuesFromTheDefaultModelQueue) {
 }
 
 TEST(Manager, FullLengthQualifiersKeepTheAsteriskWithinThirtyThreeCharacters) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   inst.Qual("ORVANE.MODEL.QUEUE=SITE.MODEL\nORVANE.HLQ=HHHHHHHH\nORVANE.MLQ=MMMMMMMM\n");
   vrqtest::StandinQm qm("QM.MGR", kDefinitions);
@@ -135,6 +140,7 @@ TEST(Manager, ASharedConnectionIsNotDisconnected) {
 }
 
 TEST(Manager, RequestAndReplyThroughTheObjectsQueues) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.MGR", kDefinitions);
   Manager m(CreateDMQManager(qm.name().c_str(), "APP.REQ", "PING", "PING"));
@@ -195,6 +201,7 @@ TEST(Manager, RequestAndReplyThroughTheObjectsQueues) {
 }
 
 TEST(Manager, CommandServerAnswersAPing) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.MGR", kDefinitions);
   Manager m(CreateMQManager(qm.name().c_str(), nullptr, "APP.REQ", "PING"));
@@ -220,6 +227,7 @@ TEST(Manager, CommandServerAnswersAPing) {
 }
 
 TEST(Manager, PrivateQueuesAreEmptiedOnOpen) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.MGR", kDefinitions);
   Conn c(qm.name());
@@ -233,6 +241,7 @@ TEST(Manager, PrivateQueuesAreEmptiedOnOpen) {
 }
 
 TEST(Manager, FailurePathsAndTheirLogMessages) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   {
     // No queue manager of that name: no queues, and qmOpen says so.

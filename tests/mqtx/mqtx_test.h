@@ -2,6 +2,8 @@
 // "mqqual.ini"), raw MQI calls for the test's own side of an exchange, and trace capture.
 #pragma once
 
+#include <cmqc.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>

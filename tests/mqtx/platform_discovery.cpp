@@ -2,6 +2,9 @@
 // queue-manager names from mqs.ini and mqproxy.ini, the default queue manager, remote
 // groups, log settings, error-log directories and files, a queue manager created by the
 // stand-in, and hostile or missing files.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -297,6 +300,7 @@ TEST(PlatformDiscovery, HostileFilesAreCutNotOverrun) {
 }
 
 TEST(PlatformDiscovery, StandinCreatedQueueManagerIsDiscovered) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Installation inst;
   vrqtest::TempDir sim;
   const std::vector<std::string> env = {"VRQSIM_DIR=" + sim.path(),

@@ -1,6 +1,9 @@
 // Path and text helpers of installation discovery, and the MQPlatform record.
 #include "mqtx_test.h"
 
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 namespace {
 
 std::string Abs(const std::string& path, const char* base) {

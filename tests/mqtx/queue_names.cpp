@@ -1,6 +1,8 @@
 // Generated queue names and site qualifiers: the whole pattern table by kind and by which
 // qualifiers are set, cuts of long bases and results, reading "mqqual.ini" (and its
 // absence), and the classification of inquiry commands.
+#include <cmqc.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,6 +1,8 @@
 // MQueue against a stand-in queue manager: one-shot puts with an alternate user, reads that
 // grow their buffer, descriptor-only reads, clearing, dynamic queues, attribute access by
 // name, message handles and the trace points.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -34,6 +36,7 @@ const char* kDefinitions =
     "DEFINE QLOCAL(APP.NOGET) GET(DISABLED)\n";
 
 TEST(QueueObject, OneShotPutWithAlternateUserAndReadGrowingItsBuffer) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm("QM.QUEUE", kDefinitions);
   ASSERT_TRUE(qm.running());
   Conn c(qm.name());
@@ -81,6 +84,7 @@ TEST(QueueObject, OneShotPutWithAlternateUserAndReadGrowingItsBuffer) {
 }
 
 TEST(QueueObject, TruncatedReadsStayInsideTheBufferAndHeaderReads) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm("QM.QUEUE", kDefinitions);
   Conn c(qm.name());
   ASSERT_EQ(Put(c.h, "APP.Q", std::string(300, 'a')), MQRC_NONE);
@@ -113,6 +117,7 @@ TEST(QueueObject, TruncatedReadsStayInsideTheBufferAndHeaderReads) {
 }
 
 TEST(QueueObject, ClearEmptiesQueuesAndReportsFailures) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm("QM.QUEUE", kDefinitions);
   Conn c(qm.name());
   Queue q(CreateMQueue(c.h, "APP.Q"));
@@ -136,6 +141,7 @@ TEST(QueueObject, ClearEmptiesQueuesAndReportsFailures) {
 }
 
 TEST(QueueObject, DynamicQueueTakesTheGeneratedName) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm("QM.QUEUE", kDefinitions);
   Conn c(qm.name());
   Queue q(CreateMQDynamic(c.h, "SYSTEM.DEFAULT.MODEL.QUEUE", "MY.DYN.*"));
@@ -164,6 +170,7 @@ TEST(QueueObject, DynamicQueueTakesTheGeneratedName) {
 }
 
 TEST(QueueObject, AttributesByNameAndMessageHandles) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm("QM.QUEUE", kDefinitions);
   Conn c(qm.name());
   ASSERT_EQ(Put(c.h, "APP.Q", "one"), MQRC_NONE);

@@ -60,6 +60,7 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 }
 
 TEST(FactPublishing, ReportSendsThirtyFiveFactsInOneDatagram) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
   ASSERT_TRUE(qm.running());
   UdpCollector collector;
@@ -82,6 +83,7 @@ TEST(FactPublishing, ReportSendsThirtyFiveFactsInOneDatagram) {
 }
 
 TEST(FactPublishing, RepeatingRunPublishesWithoutPrinting) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
   UdpCollector collector;
   auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-d1", "-w5000", "-h127.0.0.1", "-p" + collector.port()},

@@ -1,6 +1,8 @@
 // The reply alteration: plain data with and without room for the suffix, MQRFH2 requests
 // in both byte orders, the name/value edits, and malformed headers whose lengths point
 // outside the data or near the end of the buffer.
+#include <cmqc.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "standin_qm.h"
 #include "vrqapi.h"
 #include "vrqtest.h"
 
@@ -150,6 +151,7 @@ std::string Rfh2(const std::string& folder, const std::string& body, bool swap) 
 }
 
 TEST(ReplyProgram, UsageAndStartUpFailures) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   auto r = Vrrpl({"Q1"});
   EXPECT_EQ(r.status, 99);
   EXPECT_EQ(Masked(r.out), vrqtest::DataFile("reply/usage.txt"));
@@ -172,6 +174,7 @@ TEST(ReplyProgram, UsageAndStartUpFailures) {
 }
 
 TEST(ReplyProgram, RepliesToTheOutputQueue) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   StandIn qm;
   Client c;
   const std::string folder = "<mcd><Msd>jms_none</Msd></mcd>  ";
@@ -215,6 +218,7 @@ TEST(ReplyProgram, RepliesToTheOutputQueue) {
 }
 
 TEST(ReplyProgram, NoLeavesTheDataUnchanged) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   StandIn qm;
   Client c;
   c.Put("IN", "as it was");
@@ -226,6 +230,7 @@ TEST(ReplyProgram, NoLeavesTheDataUnchanged) {
 }
 
 TEST(ReplyProgram, RepliesToEachRequestsReplyToQueue) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   StandIn qm;
   Client c;
   c.Put("IN", "first", nullptr, "REPLYQ");
@@ -247,6 +252,7 @@ TEST(ReplyProgram, RepliesToEachRequestsReplyToQueue) {
 }
 
 TEST(ReplyProgram, TraceShowsIdentifiersAndData) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   StandIn qm;
   Client c;
   c.Put("IN", "hello", "ID-ONE");
@@ -257,6 +263,7 @@ TEST(ReplyProgram, TraceShowsIdentifiersAndData) {
 }
 
 TEST(ReplyProgram, FailingPutBacksTheRequestOutAndStops) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   StandIn qm;
   Client c;
   c.Put("IN", "one");

@@ -2,6 +2,7 @@
 // back byte for byte, and lengths that the buffers cannot hold are refused.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
 #include <cmqcfc.h>
 
 #include <cstring>

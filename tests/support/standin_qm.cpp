@@ -17,6 +17,14 @@ std::string StandinQm::ServerPath() {
 #endif
 }
 
+bool StandinQm::Available() {
+#ifdef VRQ_STANDIN_SERVER
+  return true;
+#else
+  return false;
+#endif
+}
+
 StandinQm::StandinQm(std::string name, const std::string& definitions) : name_(std::move(name)) {
   if (const char* old = std::getenv(kDirEnv)) {
     had_env_ = true;

@@ -3,6 +3,8 @@
 // lives) and by child processes through env(); stopped and deleted on destruction.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ class StandinQm {
 
   // The vrqsim program of this build.
   static std::string ServerPath();
+  // Whether this build has one: a build against a real IBM MQ has no stand-in.
+  static bool Available();
 
  private:
   std::string name_;
@@ -43,3 +47,10 @@ class StandinQm {
 };
 
 }  // namespace vrqtest
+
+// Ends the test as skipped in a build without the stand-in queue manager.
+#define VRQ_SKIP_WITHOUT_STANDIN()                                          \
+  do {                                                                     \
+    if (!::vrqtest::StandinQm::Available())                                \
+      GTEST_SKIP() << "built against a real IBM MQ: no stand-in to run on"; \
+  } while (0)

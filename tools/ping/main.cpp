@@ -3,6 +3,8 @@
 // status is the reason code of the last cycle (a failed put, no response at all, or facts
 // that could not be sent all count as failures). SIGINT and SIGTERM end the run after the
 // figures gathered so far are printed.
+#include <cmqc.h>
+
 #include <unistd.h>
 
 #include <cstdio>

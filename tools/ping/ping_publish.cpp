@@ -1,6 +1,8 @@
 // Fact publishing: the ping indicators sent to a fact collector as one text of
 // comma-separated name=value pairs, a UDP datagram (or a TCP line). The collector named by
 // "VX_OUTPUT" is served in ping_publish_env_posix.cpp.
+#include <cmqc.h>
+
 #include <unistd.h>
 #if defined(_WIN32)
 #include <winsock2.h>

@@ -2,6 +2,8 @@
 // MQRFH or MQRFH2 header get their name/value area edited, their Format set to MQSTR and
 // a "REPLY GENERATED (pid)" mark behind the header; other data gets a suffix. Every
 // offset taken from the header is bounded by the received data and the buffer.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

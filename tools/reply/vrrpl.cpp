@@ -2,6 +2,8 @@
 // generated reply (unless told not to) and puts it to an output queue or to the request's
 // reply-to queue, each get and put in one unit of work, until the wait interval passes
 // without a message or an MQ call fails.
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

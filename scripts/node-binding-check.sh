@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# IBM's Node.js binding (npm package ibmmq) against the stand-in MQ of a build:
+#   scripts/node-binding-check.sh <build dir>
+# Installs the package from the npm registry with its MQ client download switched off
+# (MQIJS_NOREDIST) and its native part compiled from source against IBM's headers that the
+# package carries, into <build dir>/node-ibmmq (kept for later runs). Then, against a
+# stand-in queue manager, runs IBM's sample programs shipped with the package and
+# tests/mqi/node/standin_check.js, once through libmqm_r and once through libmqic_r over
+# TCP (MQSERVER). Exit status 0 when everything passed or the step cannot run here (no
+# node/npm, registry unreachable: said on the output); 1 when anything failed.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?usage: $0 <build dir>}" && pwd)
+vrqsim="$build/mqi/vrqsim"
+mqm_dir="$build/mqi"
+failures=0
+
+say() { printf '%s\n' "$*"; }
+fail() { say "FAILED: $*"; failures=$((failures + 1)); }
+
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  say "node or npm not installed: Node.js binding step skipped"
+  exit 0
+fi
+if [ ! -x "$vrqsim" ]; then
+  say "$build has no stand-in MQ (built against IBM MQ): Node.js binding step skipped"
+  exit 0
+fi
+[ -e "$mqm_dir/libmqm_r.so" ] && [ -e "$mqm_dir/libmqic_r.so" ] \
+  || { say "FAILED: $build has no libmqm_r.so and libmqic_r.so"; exit 1; }
+
+# --- the package -------------------------------------------------------------------------
+pkg="$build/node-ibmmq"
+version=$(timeout 60 npm view ibmmq version 2>/dev/null)
+if [ -z "$version" ]; then
+  if [ -e "$pkg/node_modules/ibmmq/package.json" ]; then
+    say "npm registry unreachable: using the ibmmq package installed before"
+  else
+    say "npm registry unreachable: Node.js binding step skipped"
+    exit 0
+  fi
+else
+  installed=$(node -p "require('$pkg/node_modules/ibmmq/package.json').version" 2>/dev/null)
+  if [ "$installed" != "$version" ] || [ ! -e "$pkg/node_modules/ibmmq/build/Release/ibmmq_native.node" ]; then
+    say "installing ibmmq $version (native part built from source, no MQ client download)"
+    rm -rf "$pkg" && mkdir -p "$pkg"
+    echo '{"name":"vrq-node-binding-check","version":"1.0.0","private":true}' >"$pkg/package.json"
+    nodedir=()
+    [ -e /usr/include/node/node.h ] && nodedir=(--nodedir=/usr)
+    if ! (cd "$pkg" && MQIJS_NOREDIST=1 npm_config_build_from_source=true timeout 900 \
+            npm install --no-audit --no-fund "${nodedir[@]}" "ibmmq@$version" >"$pkg/npm-install.log" 2>&1); then
+      tail -n 30 "$pkg/npm-install.log"
+      say "FAILED: npm install ibmmq"
+      exit 1
+    fi
+  fi
+fi
+module="$pkg/node_modules/ibmmq"
+if [ ! -e "$module/build/Release/ibmmq_native.node" ]; then
+  fail "the binding's native part was not compiled from source"
+fi
+say "ibmmq $(node -p "require('$module/package.json').version"), native part: $module/build/Release/ibmmq_native.node"
+
+# --- a stand-in queue manager -------------------------------------------------------------
+work=$(mktemp -d)
+export VRQSIM_DIR="$work/qms"
+cleanup() {
+  "$vrqsim" stop QM1 >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$VRQSIM_DIR"
+cat >"$work/defs.mqsc" <<'DEFS'
+DEFINE QLOCAL(DEV.QUEUE.1)
+DEFINE QLOCAL(DEV.QUEUE.2)
+DEFINE QLOCAL(DEV.QUEUE.3)
+DEFINE QMODEL(DEV.MODEL.QUEUE) DEFTYPE(TEMPDYN)
+DEFS
+"$vrqsim" create QM1 -d "$work/defs.mqsc" -D >/dev/null || { say "FAILED: vrqsim create"; exit 1; }
+VRQSIM_TCP_PORT=0 "$vrqsim" start QM1 >/dev/null || { say "FAILED: vrqsim start"; exit 1; }
+port=$(cat "$VRQSIM_DIR/QM1/qm.port")
+
+# run <name> <expected text> <node arguments...>: passes when the program ends with status 0
+# within a minute, prints the expected text and reports no failed MQ call.
+run() {
+  local name=$1 expect=$2; shift 2
+  local out="$work/${name// /_}.out"
+  (cd "$module/samples" && timeout 60 node "$@") >"$out" 2>&1
+  local rc=$?
+  if [ $rc -eq 0 ] && grep -qF -- "$expect" "$out" && ! grep -qiE "failed|error" "$out"; then
+    say "ok   $name"
+  else
+    fail "$name (exit $rc)"
+    sed 's/^/    /' "$out" | tail -n 15
+  fi
+}
+
+samples() {
+  run amqsput "MQPUT successful" amqsput.js DEV.QUEUE.1 QM1
+  run amqsputp "MQPUT successful" amqsputp.js DEV.QUEUE.1 QM1
+  run amqsbra "message <Hello" amqsbra.js DEV.QUEUE.1 QM1
+  run amqsget "message len=" amqsget.js DEV.QUEUE.1 QM1
+  run amqsput "MQPUT successful" amqsput.js DEV.QUEUE.1 QM1
+  run amqsgeta "message <Hello" amqsgeta.js DEV.QUEUE.1 QM1
+  run amqsput "MQPUT successful" amqsput.js DEV.QUEUE.1 QM1
+  run amqsgetac "message <Hello" amqsgetac.js DEV.QUEUE.1 QM1
+  run "amqsprop (put)" "MQPUT successful" amqsprop.js DEV.QUEUE.2 QM1
+  run "amqsprop (get)" "PROP2INT" amqsprop.js DEV.QUEUE.2 QM1
+  run amqsinq 'qmgrName = "QM1"' amqsinq.js QM1
+  run amqsdlh "MQPUT successful" amqsdlh.js DEV.QUEUE.3 QM1
+  run amqsset "MQSET of queue successful" amqsset.js DEV.QUEUE.3 QM1
+  # The subscriber waits for publications while the publisher puts one.
+  (cd "$module/samples" && timeout 60 node amqssub.js dev/JSTopic QM1) >"$work/amqssub.out" 2>&1 &
+  local sub=$!
+  sleep 1   # the subscriber waits 3 seconds for a publication
+  run amqspub "MQPUT successful" amqspub.js dev/JSTopic QM1
+  wait $sub
+  if grep -q "message <Hello" "$work/amqssub.out" && ! grep -qi "failed" "$work/amqssub.out"; then
+    say "ok   amqssub"
+  else
+    fail "amqssub"
+    sed 's/^/    /' "$work/amqssub.out" | tail -n 15
+  fi
+  NODE_PATH="$pkg/node_modules" run standin_check "all checks passed" "$root/tests/mqi/node/standin_check.js" \
+    QM1 DEV.QUEUE.1 DEV.MODEL.QUEUE
+}
+
+say "--- through libmqm_r (server bindings)"
+LD_LIBRARY_PATH="$mqm_dir" samples
+
+say "--- through libmqic_r (client, MQSERVER=SYSTEM.DEF.SVRCONN/TCP/localhost($port))"
+# The binding loads "libmqm_r"; a folder where that name is the client library stands in for
+# IBM's client-only installation.
+mkdir -p "$work/client-lib"
+ln -s "$mqm_dir/libmqic_r.so" "$work/client-lib/libmqm_r.so"
+"$vrqsim" stop QM1 >/dev/null && VRQSIM_TCP_PORT=$port "$vrqsim" start QM1 >/dev/null
+MQSERVER="SYSTEM.DEF.SVRCONN/TCP/localhost($port)" LD_LIBRARY_PATH="$work/client-lib" samples
+
+if [ $failures -ne 0 ]; then
+  say "$failures Node.js binding checks failed"
+  exit 1
+fi
+say "Node.js binding: all samples and checks passed"
