@@ -7,12 +7,14 @@
 #   3. build with clang++ under AddressSanitizer and UndefinedBehaviorSanitizer (fuzz targets
 #      included) and run every test again;
 #   4. run each fuzz target for a bounded time over its kept corpus;
-#   5. cross-build for 32-bit Windows with MinGW-w64 (VRQ_SKIP_WIN32=1 skips it).
+#   5. cross-build for 32-bit Windows with MinGW-w64 (VRQ_SKIP_WIN32=1 skips it);
+#   6. compare the stand-in MQ headers with IBM's and build the tree against IBM's headers
+#      (VRQ_SKIP_IBM=1 skips it).
 # Prints what failed and exits non-zero on any failure.
 #
 # Environment: VRQ_JOBS (parallel build jobs, default: number of cores),
 #              VRQ_FUZZ_SECONDS (per fuzz target, default 20), VRQ_SKIP_SAN=1, VRQ_SKIP_FUZZ=1,
-#              VRQ_SKIP_WIN32=1.
+#              VRQ_SKIP_WIN32=1, VRQ_SKIP_IBM=1.
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -155,6 +157,28 @@ LIST
       scripts/update-exports.sh --print-dll "$win/mqi/mqm.dll" | grep -qx MQCONN \
         || { echo "mqm.dll does not export MQCONN"; failed+=("win32: mqm.dll exports"); }
     fi
+  fi
+fi
+
+# --- 6. against IBM's own headers ----------------------------------------------------------
+# The stand-in headers compared with IBM's cmqc.h and cmqxc.h constant by constant and
+# structure by structure (64-bit, 32-bit, 32-bit Windows), the whole tree built and tested in
+# real-MQ mode against them, and the Windows sources compiled against IBM's Windows cmqc.h
+# (scripts/check-ibm-headers.sh). IBM's headers come from the npm package ibmmq; when the
+# registry cannot be reached the step says so and is skipped. VRQ_SKIP_IBM=1 skips it.
+if [ "${VRQ_SKIP_IBM:-0}" != 1 ]; then
+  if [ "$gcc_ok" -ne 0 ]; then
+    step "IBM headers: skipped, the g++ build failed"
+  else
+    step "IBM headers"
+    ibm_start=$SECONDS
+    "$root/scripts/check-ibm-headers.sh" build/gcc build/win32
+    case $? in
+      0) ;;
+      2) step "IBM headers: SKIPPED (see above), nothing was compared" ;;
+      *) failed+=("IBM headers") ;;
+    esac
+    echo "IBM headers step: $((SECONDS - ibm_start)) s"
   fi
 fi
 
