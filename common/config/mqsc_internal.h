@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmqc.h>
+#include <cmqcfc.h>
 
 #include <cstdint>
 #include <cstring>

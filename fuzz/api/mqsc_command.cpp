@@ -3,6 +3,9 @@
 // continuation flag and the text capacity, the fourth the parameter count, and the rest are
 // the parameter structures behind a well-formed MQCFH. The translation must end with status
 // 0 or 2, never write past the text buffer and never report success without text.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -7,6 +7,8 @@
 // with '*' or '#' comment lines. Unknown keywords and bad values are errors with the line.
 #pragma once
 
+#include <cmqc.h>
+
 #include <optional>
 #include <string>
 #include <vector>

@@ -5,6 +5,8 @@
 // over, never the depth of the queue.
 #include "message_store.h"
 
+#include <cmqc.h>
+
 #include <cstring>
 
 namespace vrqsim {

@@ -2,6 +2,8 @@
 // given as MQSC-like text.
 #include "operator.h"
 
+#include <cmqc.h>
+
 #include <algorithm>
 #include <cstdio>
 

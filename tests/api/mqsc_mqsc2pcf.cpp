@@ -1,12 +1,10 @@
 // MQSC responses to PCF: the documented examples, the structure layouts written, the
 // escape command, the free-form z/OS responses, and bad response text.
 #include <cmqc.h>
+#include <cmqxc.h>
 #include <cmqcfc.h>
 
 #include <gtest/gtest.h>
-
-#include <cmqc.h>
-#include <cmqxc.h>
 
 #include <string>
 

@@ -4,6 +4,8 @@
 // BackoutCount raised. The workers are child processes that note in shared memory what
 // they are about to commit and what they committed, so that every message can be
 // accounted for once the run ends and the queue is drained.
+#include <cmqc.h>
+
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/wait.h>

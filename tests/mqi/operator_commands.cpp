@@ -1,6 +1,8 @@
 // The operator's commands of vrqsim on a running queue manager: put, get and browse with
 // the descriptor and data printed, display and depth, clear, and define, alter and delete
 // of queues, each with the exit status a script can rely on.
+#include <cmqc.h>
+
 #include <chrono>
 
 #include "mqi_test.h"

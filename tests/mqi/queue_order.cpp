@@ -2,6 +2,8 @@
 // gets come and go: delivery by priority then arrival, a backed-out get back at its place,
 // a committed put at the place of its put, browse cursors that stay put, matching gets
 // that find the first message carrying an identifier, and a full queue refusing at once.
+#include <cmqc.h>
+
 #include <chrono>
 
 #include "mqi_test.h"
