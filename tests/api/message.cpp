@@ -164,6 +164,10 @@ auto FailingOnce(F f) {
 }
 
 TEST(Message, FailedAllocationsLeaveRecordsUnchanged) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a DLL calls its own allocation hook: the program's vrq_alloc_hook reaches the "
+                  "library only through ELF symbol interposition";
+#endif
   MESSAGE m{};
   int created = 1;
   EXPECT_EQ(Printed([&] { created = FailingOnce([&] { return CreateMessage(&m, 8); }); }),

@@ -221,6 +221,10 @@ TEST(PcfMessage, SerialiseAndDeserialise) {
 namespace {
 
 TEST(PcfMessage, AllocationFailuresLeaveThingsAsTheyWere) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a DLL calls its own allocation hook: the program's vrq_alloc_hook reaches the "
+                  "library only through ELF symbol interposition";
+#endif
   PcfMessage* noObject = nullptr;
   PcfMessage* noBlock = nullptr;
   {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,10 +70,22 @@ std::string WindowsBuildOf(const std::string& program) {
   if (!bin || !*bin) return "";
   const std::string exe = std::string(bin) + "/" + fs::path(program).filename().string() + ".exe";
   std::error_code ec;
-  return fs::is_regular_file(exe, ec) ? exe : "";
+  return fs::is_regular_file(exe, ec) ? fs::absolute(exe, ec).lexically_normal().string() : "";
 }
 
-// A Windows program writes its text lines with CR LF.
+// A Windows program writes its text lines with CR LF, and names itself by its Windows path
+// (Wine's drive Z: is the root): both become what the Linux program would print.
+void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
+  for (auto at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
+    text->replace(at, from.size(), to);
+}
+
+std::string WinePath(const std::string& path) {
+  std::string windows = "Z:" + path;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return windows;
+}
+
 void DropCarriageReturns(std::string* text) {
   size_t to = 0;
   for (size_t from = 0; from < text->size(); ++from)
@@ -93,8 +106,10 @@ ProcessResult Run(const std::vector<std::string>& argv, const std::vector<std::s
   std::vector<std::string> wine_argv{wine && *wine ? wine : "/usr/lib/wine/wine64", exe};
   wine_argv.insert(wine_argv.end(), argv.begin() + 1, argv.end());
   ProcessResult r = RunProgram(wine_argv, env, timeout_ms);
-  DropCarriageReturns(&r.out);
-  DropCarriageReturns(&r.err);
+  for (std::string* text : {&r.out, &r.err}) {
+    DropCarriageReturns(text);
+    ReplaceAll(text, WinePath(exe), argv[0]);
+  }
   return r;
 }
 
