@@ -3,6 +3,9 @@
 // helpers for null nodes and the last error.
 #include <cmqcfc.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -15,7 +18,14 @@ namespace {
 using namespace nodetest;
 
 std::string ExpectedApplName() {
+#ifdef _WIN32  // the executable's file name without its extension
+  char path[MAX_PATH] = {};
+  std::string name(path, GetModuleFileNameA(nullptr, path, sizeof path));
+  name = name.substr(name.find_last_of("\\/") + 1);
+  name = name.substr(0, name.rfind('.'));
+#else
   std::string name = vrqtest::ReadFile("/proc/self/comm");
+#endif
   name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '\n' || c == ' '; }), name.end());
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return name.substr(0, 48);
@@ -55,7 +65,11 @@ TEST(MqNodeNames, NewNodeIdentityAndTracePoints) {
   {
     NodePair pair;
     EXPECT_EQ(pair.client->ulKind, 2u);
+#ifdef _WIN32
+    EXPECT_STREQ(pair.client->szPlatform, "WIN32");
+#else
     EXPECT_STREQ(pair.client->szPlatform, "UNIX");
+#endif
     EXPECT_STREQ(pair.client->szName, "127.0.0.1");
     EXPECT_EQ(pair.client->lPendingLimit, -1);
     EXPECT_EQ(pair.client->ulQLimit, 100u);
