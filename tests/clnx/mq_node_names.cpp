@@ -4,6 +4,7 @@
 #include <cmqcfc.h>
 #include <sys/stat.h>
 #ifdef _WIN32
+#include <winsock2.h>
 #include <windows.h>
 #endif
 
