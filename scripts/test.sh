@@ -204,7 +204,9 @@ if [ "${VRQ_SKIP_WIN64:-0}" != 1 ]; then
       step "win64: Wine prefix"
       export WINEPREFIX="$root/$win/wine" WINEDEBUG=-all
       wine=/usr/lib/wine/wine64
-      if ! "$wine" wineboot --init >/dev/null 2>&1 || ! /usr/lib/wine/wineserver -p; then
+      # The persistent server first (it needs the prefix folder), then the prefix itself.
+      mkdir -p "$WINEPREFIX"
+      if ! /usr/lib/wine/wineserver -p || ! "$wine" wineboot --init >/dev/null 2>&1; then
         failed+=("win64: Wine prefix")
       else
         step "win64: tests under Wine"
