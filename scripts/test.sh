@@ -211,8 +211,8 @@ if [ "${VRQ_SKIP_WIN64:-0}" != 1 ]; then
       else
         step "win64: tests under Wine"
         (cd "$win" && ctest --output-on-failure -j "$jobs" --timeout 900) || failed+=("win64: tests")
-        /usr/lib/wine/wineserver -k 2>/dev/null
       fi
+      /usr/lib/wine/wineserver -k 2>/dev/null
       unset WINEPREFIX WINEDEBUG
     fi
   fi
