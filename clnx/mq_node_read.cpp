@@ -33,7 +33,7 @@ int Refuse(MQNode* node, int error, int header_size) {
 }
 
 // Fills the input buffer up to its expected length (a datagram node: one datagram).
-int Receive(MQNode* node, MQLONG header_size) {
+int ReceiveLoop(MQNode* node, MQLONG header_size) {
   node->lLastError = 0;
   Buffer* in = &node->InBuf;
   if (in->pBuffer == nullptr) {
@@ -54,6 +54,14 @@ int Receive(MQNode* node, MQLONG header_size) {
     }
   }
   return 1;
+}
+
+// The receive loop under its trace point: mnReadMsg for plain headers, mnSReadMsg for the
+// signed extension.
+int Receive(MQNode* node, MQLONG header_size) {
+  const int result = ReceiveLoop(node, header_size);
+  Trace(node, header_size == kSignedHeader ? "mnSReadMsg" : "mnReadMsg");
+  return result;
 }
 
 // True while the buffer waits for (or has just completed) a header of header_size bytes

@@ -41,9 +41,10 @@ endfunction()
 # runs that program with --source=<file> (the tests that file defines; see
 # support/vrqtest_main.cpp). One program per folder links and starts far less than one per
 # file, and its precompiled GoogleTest header is parsed once.
-# A file that replaces something for the whole program (it defines the allocator's
-# vrq_alloc_hook, say) is named under OWN_PROGRAM and gets a program test_<prefix>_<file> of
-# its own; two files of one program defining the hook stop the configuration.
+# A file that replaces something for the whole program (it includes alloc_interpose.h,
+# which defines the allocator, say) is named under OWN_PROGRAM and gets a program
+# test_<prefix>_<file> of its own; such a file left in the folder's program stops the
+# configuration.
 # Files ending in _win32.cpp or _posix.cpp are built for their platform only, as elsewhere.
 # A Windows build leaves out the files named under LINUX_ONLY (they use what only Linux
 # has), or all of them with LINUX_ONLY_FOLDER <reason>; their CTest tests print the reason
@@ -73,7 +74,7 @@ function(vrq_tests prefix)
     else()
       set(t test_${prefix})
       list(APPEND shared ${f})
-      file(STRINGS ${f} hook REGEX "void\\* *vrq_alloc_hook *\\(")
+      file(STRINGS ${f} hook REGEX "#include +\"alloc_interpose.h\"")
       if(hook)
         list(APPEND hooked ${stem})
       endif()
@@ -84,9 +85,9 @@ function(vrq_tests prefix)
       set_tests_properties(${prefix}.${stem} PROPERTIES ENVIRONMENT "${VRQ_TEST_ENVIRONMENT}")
     endif()
   endforeach()
-  list(LENGTH hooked n)
-  if(n GREATER 1)
-    message(FATAL_ERROR "tests/${prefix}: ${hooked} each define vrq_alloc_hook; name them under OWN_PROGRAM")
+  if(hooked)
+    message(FATAL_ERROR "tests/${prefix}: ${hooked} replace the allocator (alloc_interpose.h) for the "
+                        "whole program; name them under OWN_PROGRAM")
   endif()
   if(shared)
     _vrq_test_program(test_${prefix} "${shared}" "${A_LIBS}")

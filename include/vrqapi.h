@@ -1018,6 +1018,7 @@ VRQAPI_API const char* MapObjType(MQLONG value);
 #define MQSC_RC_NO_RULE         5004  /* the command has no rule table */
 #define MQSC_RC_MISSING         5005  /* a required parameter is missing */
 #define MQSC_RC_FREE_FORM       5007  /* a free-form z/OS response line without the expected words */
+#define MQSC_RC_NO_KEYWORD      5008  /* a parameter the command's MQSC form has no keyword for */
 
 /* A text area being written: pText holds lLength characters of room lCapacity. */
 typedef struct MQSCTEXT {

@@ -204,7 +204,8 @@ struct MQManager {
 /* Connects and creates the queue objects (nothing is opened yet). The reply prefix format
  * is printed with the number 8 (it may hold one integer directive; any other format is
  * used as it stands). Null only when memory is short; a failed connection leaves hConn -1
- * and the reason in the object. */
+ * and the reason in the object. Every dynamic queue name ends in "*" at position 33 at the
+ * latest (a long prefix is cut), so that the queue manager always completes a unique name. */
 VRQMQTX_API MQManager* CreateMQManager(const char* name, const char* commandQueue,
                                        const char* eventQueue, const char* replyPrefixFormat);
 VRQMQTX_API MQManager* CreateDMQManager(const char* name, const char* commandQueue,
@@ -213,9 +214,12 @@ VRQMQTX_API MQManager* CreateDMQManager(const char* name, const char* commandQue
 VRQMQTX_API int DeleteMQManager(MQManager* manager);
 
 /* Opens and empties the hash, inquiry reply and command reply queues (user as alternate
- * user of the hash queue); logs 0102W/0103E/0107W on failure. */
+ * user of the hash queue); logs 0102W/0103E/0107W on failure, or 0109E (with the connect's
+ * reason) when the object never connected. */
 VRQMQTX_API int qmOpen(MQManager* manager, const char* user);
-/* Deletes the queue objects and disconnects. */
+/* Deletes the queue objects and disconnects, unless the connection was the thread's
+ * existing one (MQCONN answered 2002 when the object was created): that stays with its
+ * owner. */
 VRQMQTX_API int qmClose(MQManager* manager);
 /* Puts message to the command queue with the command reply queue as reply-to queue; the
  * header's MsgId, CorrelId and UserId give the descriptor's identifiers and the user. */

@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "mqtx_internal.h"
 
@@ -39,6 +41,8 @@ constexpr const char* kNoHashQueueText =
     "0101W CreateMQManager: Unable to create command hash queue %s:%s RC(%d)";
 constexpr const char* kNoQueuesText =
     "0103E qmOpen: Command Queue and/or Reply Queue not specified in pQMgr.";
+constexpr const char* kNotConnectedText =
+    "0109E qmOpen: Connect to queue manager \"%s\" failed, REASON(%d)";
 
 constexpr MQLONG kHashOpenOptions = 0x203C;   // INPUT_EXCLUSIVE BROWSE OUTPUT INQUIRE FIQ
 constexpr MQLONG kReplyOpenOptions = 0x2024;  // INPUT_EXCLUSIVE INQUIRE FIQ
@@ -73,8 +77,43 @@ MQManager* NewManager(const char* name) {
   return m;
 }
 
+// Objects whose MQCONN answered 2002: their handle is the thread's existing connection,
+// which belongs to whoever made it, so closing them must not disconnect it. The record's
+// layout is fixed, so the mark is kept here.
+std::vector<const MQManager*> g_shared;
+
+// A spin lock around the list: its critical sections are a few instructions long, and it
+// needs no thread library (the Windows build's runtime has no std::mutex).
+std::atomic_flag g_sharedLock = ATOMIC_FLAG_INIT;
+struct SharedListLock {
+  SharedListLock() {
+    while (g_sharedLock.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~SharedListLock() { g_sharedLock.clear(std::memory_order_release); }
+  SharedListLock(const SharedListLock&) = delete;
+  SharedListLock& operator=(const SharedListLock&) = delete;
+};
+
+void MarkShared(const MQManager* m) {
+  SharedListLock lock;
+  g_shared.push_back(m);
+}
+
+// Whether m holds a shared connection; the mark is dropped.
+bool TakeShared(const MQManager* m) {
+  SharedListLock lock;
+  for (auto it = g_shared.begin(); it != g_shared.end(); ++it) {
+    if (*it == m) {
+      g_shared.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
 // MQCONN; a refused connection leaves the handle -1 and the reason in the object. Reason
-// 2002 (already connected) still gives a usable handle.
+// 2002 (already connected) still gives a usable handle, which is marked as not ours.
 bool Connect(MQManager* m) {
   MQCHAR name[MQ_Q_MGR_NAME_LENGTH + 1] = {};
   SetField(name, MQ_Q_MGR_NAME_LENGTH, m->szName);
@@ -86,6 +125,7 @@ bool Connect(MQManager* m) {
     m->lReason = reason;
     return false;
   }
+  if (reason == MQRC_ALREADY_CONNECTED) MarkShared(m);
   return true;
 }
 
@@ -132,10 +172,15 @@ std::string ReplyPrefix(const char* format, const MQQual& qual) {
   return Stripped(GenerateQueName(name, &qual, QNAME_REPLY));
 }
 
-// A dynamic name ends in "*" only where the asterisk stands within the first 33 characters.
-std::string DynamicName(std::string name) {
-  if (name.size() + 1 <= kAsteriskLimit) name += '*';
-  return name;
+// A dynamic name: base and suffix followed by "*", so that the queue manager completes a
+// unique name. The asterisk counts only within the first 33 characters, so a long base is
+// cut (its suffix kept) rather than leaving a fixed name that a second user would collide
+// with.
+std::string DynamicName(std::string base, const std::string& suffix = std::string()) {
+  const std::size_t room = kAsteriskLimit - 1;
+  if (suffix.size() >= room) return suffix.substr(0, room) + '*';
+  if (base.size() + suffix.size() > room) base.resize(room - suffix.size());
+  return base + suffix + '*';
 }
 
 MQueue* CreateDynamic(const MQManager* m, const std::string& model, const std::string& name) {
@@ -254,9 +299,9 @@ VRQMQTX_API MQManager* CreateMQManager(const char* name, const char* commandQueu
       }
     }
     const std::string prefix = ReplyPrefix(replyPrefixFormat, qual);
-    const std::string inqName = DynamicName(prefix + ".INQ");
-    const std::string cmdName = DynamicName(prefix + ".CMD");
-    const std::string hashName = DynamicName(prefix + ".HASH");
+    const std::string inqName = DynamicName(prefix, ".INQ");
+    const std::string cmdName = DynamicName(prefix, ".CMD");
+    const std::string hashName = DynamicName(prefix, ".HASH");
     m->pReplyInqQ = CreateDynamic(m, model, inqName);
     if (m->pReplyInqQ == nullptr) {
       Log(kNoReplyQueueText, m->szName, inqName.c_str(), MQRC_STORAGE_NOT_AVAILABLE);
@@ -293,9 +338,9 @@ VRQMQTX_API MQManager* CreateDMQManager(const char* name, const char* commandQue
     const std::string post =
         DynamicName(Stripped(GenerateQueName(postName, &qual, QNAME_EVENT)));
     m->pEventQ = CreateMQueue(m->hConn, post.c_str());
-    m->pHashQ = CreateDynamic(m, model, DynamicName(prefix + ".HASH"));
-    m->pReplyInqQ = CreateDynamic(m, model, DynamicName(prefix + ".INQ"));
-    m->pReplyCmdQ = CreateDynamic(m, model, DynamicName(prefix + ".CMD"));
+    m->pHashQ = CreateDynamic(m, model, DynamicName(prefix, ".HASH"));
+    m->pReplyInqQ = CreateDynamic(m, model, DynamicName(prefix, ".INQ"));
+    m->pReplyCmdQ = CreateDynamic(m, model, DynamicName(prefix, ".CMD"));
     AttachQueueTraces(m);
   }
   RunQMgrTrace("CreateDMQManager", m);
@@ -306,6 +351,7 @@ VRQMQTX_API int DeleteMQManager(MQManager* manager) {
   RunQMgrTrace("DeleteMQManager", manager);
   if (manager == nullptr) return 0;
   manager->Ops.Close(manager);
+  TakeShared(manager);  // a close operation replaced by the caller may have left the mark
   FreeMemory(manager);
   return 1;
 }
@@ -313,6 +359,14 @@ VRQMQTX_API int DeleteMQManager(MQManager* manager) {
 VRQMQTX_API int qmOpen(MQManager* manager, const char* user) {
   if (manager == nullptr) return 0;
   ManagerTraceScope trace("qmOpen", manager);
+  if (manager->hConn == kNoHandle) {
+    // Nothing to open without a connection: say that, with the connect's reason.
+    char text[256];
+    std::snprintf(text, sizeof text, kNotConnectedText, manager->szName,
+                  static_cast<int>(manager->lReason));
+    LOGMSG(text, 1);
+    return 0;
+  }
   if (manager->pCmdQ == nullptr || manager->pHashQ == nullptr || manager->pReplyInqQ == nullptr ||
       manager->pReplyCmdQ == nullptr) {
     LOGMSG(kNoQueuesText, 1);
@@ -344,6 +398,11 @@ VRQMQTX_API int qmClose(MQManager* manager) {
   DeleteQueue(&manager->pHashQ);
   MQLONG compCode = MQCC_OK;
   manager->lReason = MQRC_NONE;
+  // A shared connection (MQCONN answered 2002) is left to its owner.
+  if (TakeShared(manager)) {
+    manager->hConn = kNoHandle;
+    return 1;
+  }
   if (manager->hConn >= 0) MQDISC(&manager->hConn, &compCode, &manager->lReason);
   manager->hConn = kNoHandle;
   return compCode == MQCC_OK ? 1 : 0;

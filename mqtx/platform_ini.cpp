@@ -224,7 +224,7 @@ VRQMQTX_LINUX_API int Get_QMgr_Names(PcfMessage* message, const char* mask) {
       LOGMSG(text, 1);
       if (message->pPcfHdr != nullptr) {
         message->pPcfHdr->CompCode = MQCC_FAILED;
-        message->pPcfHdr->Reason = MQRC_UNKNOWN_OBJECT_NAME;
+        message->pPcfHdr->Reason = MQRC_UNKNOWN_OBJECT_Q_MGR;  // no queue manager is known
       }
       return 0;
     }

@@ -2,7 +2,8 @@
 # Checks the installed toolkit as an outside user sees it. From a finished build:
 #   1. installs into a temporary prefix and checks the layout (versioned libraries with
 #      their SONAMEs, headers, programs, manual pages, CMake package, pkg-config files);
-#   2. compares each library's exported symbols with its list in exports/;
+#   2. compares each library's exported symbols with its list in exports/, and finds no
+#      undefined weak symbol of the toolkit's own in them;
 #   3. checks that the README shows the example's code, then builds examples/ against the
 #      installed tree with find_package (which must refuse an unknown component), and again
 #      with the compiler and pkg-config flags alone (as C and as C++);
@@ -90,6 +91,15 @@ for lib in "${libraries[@]}"; do
   fi
 done
 
+# No library leaves a name of its own for programs to define: an undefined weak symbol
+# would let any program that happens to define it replace library behaviour unnoticed
+# (the toolchain's own weak references are expected).
+for lib in "${libraries[@]}"; do
+  weak=$(nm -D --undefined-only "$libdir/lib$lib.so" | awk '$1 == "w" || $1 == "v" { print $2 }' |
+         grep -Ev '^(_ITM_.*|__gmon_start__|__cxa_finalize(@.*)?|_Jv_RegisterClasses)$')
+  [ -z "$weak" ] || fail "exports: lib$lib has undefined weak symbols: $(echo $weak)"
+done
+
 # --- 3. the outside example --------------------------------------------------------------
 # The README shows the example's code: it must stay the code that is built here.
 python3 - "$root/README.md" "$root/examples/inquire_queues.c" <<'PY' || fail "README: example code differs from examples/inquire_queues.c"
@@ -118,19 +128,35 @@ if cmake -S "$work/no-component" -B "$work/no-component/build" -DCMAKE_PREFIX_PA
   fail "CMake package: an unknown component was accepted"
 fi
 
+# The README's pkg-config lines, run as they stand but for the prefix (its /opt/vrq/lib is
+# this installation's library folder); the C++ example is built by the same compile line
+# with c++ and the .cpp file. Step 4 runs both without LD_LIBRARY_PATH.
 example_pc=$work/example-pc
 mkdir -p "$example_pc"
-export PKG_CONFIG_PATH=$libdir/pkgconfig
-if flags=$(pkg-config --cflags --libs vrqmqtx); then
-  # shellcheck disable=SC2086
-  cc -std=c11 -Wall -Wextra -Werror -o "$example_pc/inquire_queues" "$root/examples/inquire_queues.c" \
-     $flags -Wl,-rpath,"$libdir" || fail "example: pkg-config build (C)"
-  # shellcheck disable=SC2086
-  c++ -std=c++17 -Wall -Wextra -Werror -o "$example_pc/inquire_queues_cxx" "$root/examples/inquire_queues.cpp" \
-     $flags -Wl,-rpath,"$libdir" || fail "example: pkg-config build (C++)"
+cp "$root/examples/inquire_queues.c" "$root/examples/inquire_queues.cpp" "$example_pc/"
+readme_pc=$(python3 - "$root/README.md" <<'PY'
+import sys
+lines = open(sys.argv[1]).read().split("\n")
+marker = "<!-- pkg-config build: scripts/check-install.sh runs these lines with its own prefix -->"
+at = lines.index(marker) + 1 if marker in lines else len(lines)
+block = []
+while at < len(lines) and lines[at].startswith("    "):
+    block.append(lines[at][4:])
+    at += 1
+print("\n".join(block))
+PY
+)
+if [ -z "$readme_pc" ]; then
+  fail "README: no pkg-config lines after their marker"
 else
-  fail "example: pkg-config --cflags --libs vrqmqtx"
+  readme_pc=${readme_pc//\/opt\/vrq\/lib/$libdir}
+  compile_line=$(grep '^cc ' <<<"$readme_pc")
+  cxx_line=$(sed -e 's/^cc /c++ /' -e 's/inquire_queues\.c /inquire_queues.cpp /' -e 's/-o inquire_queues /-o inquire_queues_cxx /' <<<"$compile_line")
+  (cd "$example_pc" && unset PKG_CONFIG_PATH && eval "$readme_pc") || fail "example: the README's pkg-config build (C)"
+  (cd "$example_pc" && eval "$(grep '^export ' <<<"$readme_pc")" && eval "$cxx_line") \
+    || fail "example: the README's pkg-config build (C++)"
 fi
+export PKG_CONFIG_PATH=$libdir/pkgconfig
 for lib in "${libraries[@]}"; do
   pkg-config --exists --print-errors "$lib" || fail "pkg-config: $lib"
 done
@@ -146,7 +172,7 @@ if [ $standin = 1 ]; then
     for exe in "$example_cmake/inquire_queues" "$example_cmake/inquire_queues_cxx" \
                "$example_pc/inquire_queues" "$example_pc/inquire_queues_cxx"; do
       [ -x "$exe" ] || continue
-      out=$("$exe" "$qm" 'EXAMPLE.*')
+      out=$(env -u LD_LIBRARY_PATH "$exe" "$qm" 'EXAMPLE.*')
       status=$?
       if [ $status -ne 0 ] || [ "$out" != $'EXAMPLE.IN\nEXAMPLE.OUT' ]; then
         echo "$exe: status $status, output:"; echo "$out"

@@ -12,6 +12,57 @@
 
 namespace mqsc {
 
+// A rule row read from responses only (RESET QSTATS counters): never written to MQSC text.
+constexpr int32_t kRuleResponseOnly = 3;
+
+// A PCF parameter for which the command's MQSC form has no keyword (or only a keyword a
+// response carries): the translation stops rather than leave it out of the text.
+constexpr MQLONG kRcNoKeyword = MQSC_RC_NO_KEYWORD;
+
+// The queue types (bit n for MQQT n) whose IBM command takes the keyword of a row of a
+// queue command's rule table, generated with the tables; ends with a null row.
+struct QueueTypeRow {
+  const MQSCRULE* row;
+  int32_t types;
+};
+extern const QueueTypeRow kQueueTypeRows[];
+
+// Integer keywords whose MQSC form names some numbers: EXPIRY(UNLIMITED), KAINT(AUTO),
+// EXPRYINT(OFF), MAXPROPL(NOLIMIT), MARKINT(NOLIMIT).
+struct NamedNumber {
+  MQLONG parameter;
+  MQLONG value;
+  const char* name;
+};
+inline constexpr NamedNumber kNamedNumbers[] = {
+    {MQIACF_EXPIRY, -1, "UNLIMITED"},
+    {MQIACH_KEEP_ALIVE_INTERVAL, -1, "AUTO"},
+    {MQIA_EXPIRY_INTERVAL, 0, "OFF"},
+    {MQIA_MAX_PROPERTIES_LENGTH, -1, "NOLIMIT"},
+    {MQIA_MSG_MARK_BROWSE_INTERVAL, -1, "NOLIMIT"},
+};
+
+inline const char* NumberName(MQLONG parameter, MQLONG value) {
+  for (const auto& n : kNamedNumbers)
+    if (n.parameter == parameter && n.value == value) return n.name;
+  return nullptr;
+}
+
+inline bool NumberByName(MQLONG parameter, std::string_view name, MQLONG* value) {
+  for (const auto& n : kNamedNumbers) {
+    if (n.parameter == parameter && name == n.name) {
+      *value = n.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The rule row that writes a PCF parameter's value (or a flag) for a request, the row that
+// writes it as a DISPLAY selector, or none.
+MQSCRULE* ValueRow(MQSCRULE* rule, MQLONG parameter);
+MQSCRULE* SelectorRow(MQSCRULE* rule, MQLONG parameter);
+
 // One PCF structure seen by the walk: its bytes (StrucLength of them) and position
 // (0 the MQCFH, 1.. the parameters).
 struct Structure {

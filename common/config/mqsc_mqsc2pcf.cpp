@@ -13,8 +13,6 @@ namespace {
 
 constexpr MQLONG kMdHdrLength = 136;
 constexpr size_t kMaxToken = 65535;
-constexpr MQLONG kExpiryParam = 1244;
-constexpr MQLONG kKeepAliveParam = 1566;
 constexpr const char* kKeywordDelimiters = " .,\t\n:()+";
 constexpr const char* kValueDelimiters = "()";
 constexpr std::string_view kStatusPrefix = "CSQ";
@@ -212,9 +210,22 @@ VRQAPI_API int MqscStrToPcf(MQSCKEY* entry, const char* value) {
 VRQAPI_API int MqscIntToPcf(MQSCKEY* entry, const char* value, MQLONG* reason) {
   if (entry == nullptr || value == nullptr || reason == nullptr) return 0;
   std::string_view v(value);
-  bool special = (entry->lId == kKeepAliveParam && v == "AUTO") || (entry->lId == kExpiryParam && v == "UNLIMITED");
+  while (!v.empty() && IsSpace(v.front())) v.remove_prefix(1);
+  MQLONG named = 0;
+  bool special = mqsc::NumberByName(static_cast<MQLONG>(entry->lId), v, &named);
   if (entry->lType == MQSC_TYPE_INT || special) {
-    long number = special ? -1 : std::strtol(value, nullptr, 10);
+    long number = named;
+    if (!special && v.empty()) {
+      number = MQMON_NOT_AVAILABLE;  // a blank counter: not monitored
+    } else if (!special) {
+      std::string text(v);
+      char* end = nullptr;
+      number = std::strtol(text.c_str(), &end, 10);
+      if (end == text.c_str() || *end != '\0') {  // a name where a number belongs
+        *reason = MQSC_RC_NOT_FOUND;
+        return 0;
+      }
+    }
     MQLONG n = static_cast<MQLONG>(std::clamp<long>(number, INT32_MIN, INT32_MAX));
     if (entry->lType == MQSC_TYPE_INT) {
       tblSetValue(entry, &n, 0);
@@ -330,6 +341,53 @@ VRQAPI_LINUX_API int EmitPcfStrList(PcfMessage* pcf, MQLONG parameter, const cha
   return 1;
 }
 
+// An integer list (MQCFIL) from a list of numbers, or of value names for an enumerated list,
+// as IBM's PCF carries COMPMSG, XBATCHSZ and the like.
+static int EmitPcfIntList(PcfMessage* pcf, MQSCKEY* entry, const char* value, MQLONG* offset, MQLONG* reason) {
+  std::vector<MQLONG> values;
+  for (std::string_view item : ListItems(value)) {
+    while (!item.empty() && IsSpace(item.front())) item.remove_prefix(1);
+    while (!item.empty() && IsSpace(item.back())) item.remove_suffix(1);
+    if (item.empty()) {
+      // A blank counter of a monitoring list (QTIME( , )) is not available.
+      if (entry->lType == MQSC_TYPE_INTLIST) values.push_back(MQMON_NOT_AVAILABLE);
+      continue;
+    }
+    std::string text(item);
+    if (entry->lType == MQSC_TYPE_ENUMLIST) {
+      MQSCKEY* v = tblSearch(entry->ppValues, 2, text.c_str());
+      if (v == nullptr) {
+        *reason = MQSC_RC_NOT_FOUND;
+        return 0;
+      }
+      values.push_back(static_cast<MQLONG>(v->lId));
+    } else {
+      char* end = nullptr;
+      long n = std::strtol(text.c_str(), &end, 10);
+      if (end == text.c_str() || *end != '\0') {
+        *reason = MQSC_RC_NOT_FOUND;
+        return 0;
+      }
+      values.push_back(static_cast<MQLONG>(std::clamp<long>(n, INT32_MIN, INT32_MAX)));
+    }
+  }
+  if (values.size() > static_cast<size_t>(Capacity(pcf)) / 4) {
+    *reason = MQSC_RC_NO_ROOM;
+    return 0;
+  }
+  MQLONG struc = MQCFIL_STRUC_LENGTH_FIXED + static_cast<MQLONG>(values.size()) * 4;
+  if (!Room(pcf, *offset, struc, reason)) return 0;
+  char* at = pcf->PcfMsg.pData + *offset;
+  PutWord(at, MQCFT_INTEGER_LIST);
+  PutWord(at + 4, struc);
+  PutWord(at + 8, static_cast<MQLONG>(entry->lId));
+  PutWord(at + 12, static_cast<MQLONG>(values.size()));
+  for (size_t i = 0; i < values.size(); ++i) PutWord(at + MQCFIL_STRUC_LENGTH_FIXED + 4 * i, values[i]);
+  *offset += struc;
+  CountParameter(pcf);
+  return 1;
+}
+
 VRQAPI_LINUX_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset, MQLONG* reason) {
   if (entry == nullptr || reason == nullptr) return 0;
   MQLONG parameter = static_cast<MQLONG>(entry->lId);
@@ -349,9 +407,11 @@ VRQAPI_LINUX_API int EmitPcfMap(PcfMessage* pcf, MQSCKEY* entry, MQLONG* offset,
       ok = EmitPcfStr(pcf, parameter, entry->value.psz != nullptr ? entry->value.psz : "", offset, reason);
       break;
     case MQSC_TYPE_STRLIST:
+      ok = EmitPcfStrList(pcf, parameter, entry->value.psz != nullptr ? entry->value.psz : "", offset, reason);
+      break;
     case MQSC_TYPE_ENUMLIST:
     case MQSC_TYPE_INTLIST:
-      ok = EmitPcfStrList(pcf, parameter, entry->value.psz != nullptr ? entry->value.psz : "", offset, reason);
+      ok = EmitPcfIntList(pcf, entry, entry->value.psz != nullptr ? entry->value.psz : "", offset, reason);
       break;
     default:
       *reason = MQSC_RC_BAD_TYPE;
@@ -396,6 +456,9 @@ VRQAPI_API int MqscToPcf(char* text, PcfMessage* pcf, MQLONG command, MQLONG* re
   }
   MqscCmdToPcf(cmd, msgid);
   int result = 1;
+  // A value that cannot be read back (a name the keyword does not have, or text where a
+  // number belongs) fails the translation; the rest of the response is still built.
+  MQLONG valueError = 0;
   for (char* token = GetMqscToken(); token != nullptr; token = GetMqscToken()) {
     if (*token == '\0') continue;
     MQSCKEY* e = cmdSearch(g_rule, 2, token);
@@ -406,9 +469,14 @@ VRQAPI_API int MqscToPcf(char* text, PcfMessage* pcf, MQLONG command, MQLONG* re
       result = 0;
       break;
     }
-    KeepValue(e, token, reason);
+    MQLONG kept = 0;
+    if (!KeepValue(e, token, &kept) && kept != 0 && valueError == 0) valueError = kept;
   }
   if (result) result = EmitPcfMsg(pcf, cmd, reason);
+  if (result && valueError != 0) {
+    *reason = valueError;
+    result = 0;
+  }
   // Values not written by a failed translation are not left behind for the next one.
   mqsc::ClearRule(g_rule);
   FreeMemory(cmd->value.psz);

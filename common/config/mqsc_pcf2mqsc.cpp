@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 
 #include "mqsc_internal.h"
@@ -19,8 +20,6 @@ constexpr MQLONG kEscapeTypeParam = MQIACF_ESCAPE_TYPE;
 constexpr MQLONG kEscapeTextParam = MQCACF_ESCAPE_TEXT;
 constexpr MQLONG kAltDateParam = MQCA_ALTERATION_DATE;
 constexpr MQLONG kAltTimeParam = MQCA_ALTERATION_TIME;
-constexpr MQLONG kExpiryParam = 1244;      // EXPIRY: -1 is written UNLIMITED
-constexpr MQLONG kKeepAliveParam = 1566;   // KAINT: -1 is written AUTO
 constexpr size_t kListItemMax = 48;
 constexpr int kFirstContinuedToken = 4;
 constexpr char kJoinNone = '*';
@@ -96,10 +95,8 @@ bool TokenText(MQSCRULE* row, std::string* token, MQLONG* reason) {
     case MQSC_TYPE_FLAG:
       return true;
     case MQSC_TYPE_INT:
-      if (e->lId == kExpiryParam && e->value.l == -1) {
-        *token += Format(format, "UNLIMITED");
-      } else if (e->lId == kKeepAliveParam && e->value.l == -1) {
-        *token += Format(format, "AUTO");
+      if (const char* name = mqsc::NumberName(static_cast<MQLONG>(e->lId), e->value.l)) {
+        *token += Format(format, name);
       } else {
         *token += FormatInt(format, e->value.l);
       }
@@ -130,38 +127,57 @@ bool Append(MQSCTEXT* out, std::string_view piece) {
   return true;
 }
 
-// Keeps an integer parameter: an enumerated entry keeps the value entry of that number
-// (an unknown number is left out), others the number.
-void KeepInt(MQSCKEY* e, MQLONG value) {
+// Keeps an integer parameter: an enumerated entry keeps the value entry of that number,
+// others the number. A number the value table does not name cannot be written in MQSC.
+bool KeepInt(MQSCKEY* e, MQLONG value, MQLONG* reason) {
   if (e->lType == MQSC_TYPE_ENUM) {
     MQSCKEY* v = tblSearch(e->ppValues, 1, &value);
-    if (v == nullptr) return;
+    if (v == nullptr) {
+      *reason = MQSC_RC_NOT_FOUND;
+      return false;
+    }
     tblSetValue(e, v, 0);
   } else if (e->lType == MQSC_TYPE_INT) {
     tblSetValue(e, &value, 0);
   } else if (e->lType != MQSC_TYPE_FLAG) {
-    return;
+    *reason = MQSC_RC_BAD_TYPE;
+    return false;
   }
   e->lSet = 1;
+  return true;
 }
 
 // An integer list kept as the value of its own keyword (COMPHDR(NONE,SYSTEM) and the like).
-void KeepIntList(MQSCKEY* e, const MQCFIL* cfil) {
+bool KeepIntList(MQSCKEY* e, const MQCFIL* cfil, MQLONG* reason) {
   std::string text;
   for (MQLONG i = 0; i < cfil->Count; ++i) {
     MQLONG value = cfil->Values[i];
     std::string item = std::to_string(value);
     if (e->lType == MQSC_TYPE_ENUMLIST) {
       MQSCKEY* v = tblSearch(e->ppValues, 1, &value);
-      if (v == nullptr) continue;
+      if (v == nullptr) {
+        *reason = MQSC_RC_NOT_FOUND;
+        return false;
+      }
       item = v->pszKeyword;
     }
     if (!text.empty()) text += ",";
     text += item;
   }
-  if (text.empty()) return;
+  if (text.empty()) return true;
   tblSetValue(e, text.c_str(), static_cast<int>(text.size()));
   e->lSet = 1;
+  return true;
+}
+
+// The entry that takes a request parameter's value, or none with the reason set.
+MQSCKEY* ValueEntry(MQLONG parameter, MQLONG* reason) {
+  MQSCRULE* row = mqsc::ValueRow(g_rule, parameter);
+  if (row == nullptr) {
+    *reason = mqsc::kRcNoKeyword;
+    return nullptr;
+  }
+  return row->pEntry;
 }
 
 bool WalkStructure(const Structure& s, MQLONG* reason) {
@@ -179,8 +195,9 @@ bool WalkStructure(const Structure& s, MQLONG* reason) {
       if (s.Word(3) < 0 || s.Word(3) > static_cast<MQLONG>((s.bytes.size() - MQCFIL_STRUC_LENGTH_FIXED) / 4)) break;
       return MqcfilToMqsc(static_cast<const MQCFIL*>(p), reason) != 0;
     case MQCFT_STRING_LIST: {
-      int64_t room = static_cast<int64_t>(s.Word(3)) * s.Word(5);
-      if (s.Word(3) < 0 || s.Word(5) < 0 ||
+      // MQCFSL: Type, StrucLength, Parameter, CodedCharSetId, Count, StringLength, Strings.
+      int64_t room = static_cast<int64_t>(s.Word(4)) * s.Word(5);
+      if (s.Word(4) < 0 || s.Word(5) < 0 ||
           room > static_cast<int64_t>(s.bytes.size() - MQCFSL_STRUC_LENGTH_FIXED))
         break;
       return MqcfslToMqsc(static_cast<const MQCFSL*>(p), reason) != 0;
@@ -190,6 +207,28 @@ bool WalkStructure(const Structure& s, MQLONG* reason) {
   }
   *reason = MQSC_RC_BAD_TYPE;
   return false;
+}
+
+// A queue command writes only keywords that IBM's command for its queue type takes
+// (no TARGQ on DEFINE QLOCAL): a set row for another type fails the translation.
+bool QueueTypeFits(const MQSCKEY* command, MQLONG* reason) {
+  MQSCRULE* rule = command->pRule;
+  if (rule == nullptr || rule[0].lKind == MQSC_RULE_END || rule[1].lKind == MQSC_RULE_END) return true;
+  const MQSCKEY* type = rule[1].pEntry;
+  if (type->lId != MQIA_Q_TYPE || type->pszKeyword[0] != '\0' || !type->lSet || type->value.pKey == nullptr) return true;
+  int64_t qtype = type->value.pKey->lId;
+  const MQSCRULE* end = rule;
+  while (end->lKind != MQSC_RULE_END) ++end;
+  for (const mqsc::QueueTypeRow* q = mqsc::kQueueTypeRows; q->row != nullptr; ++q) {
+    // Rows of other rule tables are skipped (compared as addresses, not dereferenced).
+    if (std::less<const MQSCRULE*>()(q->row, rule) || !std::less<const MQSCRULE*>()(q->row, end)) continue;
+    if (!q->row->pEntry->lSet) continue;
+    if (qtype >= 0 && qtype < 31 && (q->types & (1 << qtype)) == 0) {
+      *reason = mqsc::kRcNoKeyword;
+      return false;
+    }
+  }
+  return true;
 }
 
 int Fail(MQLONG* reason, MQLONG* count, MQLONG code, MQLONG position) {
@@ -265,20 +304,27 @@ VRQAPI_API int MqcfhToMqsc(const MQCFH* cfh, MQLONG* reason) {
 
 VRQAPI_API int MqcfinToMqsc(const MQCFIN* cfin, MQLONG* reason) {
   if (cfin == nullptr || reason == nullptr) return 0;
-  MQLONG parameter = cfin->Parameter;
-  if (MQSCKEY* e = cmdSearch(g_rule, 1, &parameter)) KeepInt(e, cfin->Value);
-  return 1;
+  MQSCKEY* e = ValueEntry(cfin->Parameter, reason);
+  return e != nullptr && KeepInt(e, cfin->Value, reason) ? 1 : 0;
 }
 
 VRQAPI_API int MqcfstToMqsc(const MQCFST* cfst, MQLONG* reason) {
   if (cfst == nullptr || reason == nullptr) return 0;
-  MQLONG parameter = cfst->Parameter;
-  MQSCKEY* e = cmdSearch(g_rule, 1, &parameter);
-  if (e == nullptr) return 1;
-  if (e->lType == MQSC_TYPE_STR || e->lType == MQSC_TYPE_STRLIST) {
-    tblSetValue(e, cfst->String, cfst->StringLength);
-    e->lSet = 1;
+  MQSCKEY* e = ValueEntry(cfst->Parameter, reason);
+  if (e == nullptr) return 0;
+  std::string_view value(cfst->String, static_cast<size_t>(std::max<MQLONG>(cfst->StringLength, 0)));
+  if (e->lType == MQSC_TYPE_STR) {
+    tblSetValue(e, value.data(), static_cast<int>(value.size()));
+  } else if (e->lType == MQSC_TYPE_STRLIST) {
+    // One string given for a list keyword is a list of one item, quoted like any other.
+    std::string item = "'" + Quoted(TrimRight(value), "'%s'") + "'";
+    if (TrimRight(value).empty()) item = "' '";
+    tblSetValue(e, item.c_str(), static_cast<int>(item.size()));
+  } else {
+    *reason = MQSC_RC_BAD_TYPE;
+    return 0;
   }
+  e->lSet = 1;
   return 1;
 }
 
@@ -305,32 +351,46 @@ VRQAPI_API int StrListToMqsc(const MQCFSL* cfsl, char* out, MQLONG room) {
 
 VRQAPI_API int MqcfslToMqsc(const MQCFSL* cfsl, MQLONG* reason) {
   if (cfsl == nullptr || reason == nullptr) return 0;
-  MQLONG parameter = cfsl->Parameter;
-  MQSCKEY* e = cmdSearch(g_rule, 1, &parameter);
-  if (e == nullptr || e->lType != MQSC_TYPE_STRLIST) return 1;
-  size_t room = static_cast<size_t>(cfsl->Count) * (kListItemMax * 2 + 4) + 1;
-  std::string text(room, '\0');
-  if (StrListToMqsc(cfsl, text.data(), static_cast<MQLONG>(room)) > 0) {
-    tblSetValue(e, text.c_str(), static_cast<int>(std::strlen(text.c_str())));
-    e->lSet = 1;
+  MQSCKEY* e = ValueEntry(cfsl->Parameter, reason);
+  if (e == nullptr) return 0;
+  if (e->lType != MQSC_TYPE_STRLIST) {
+    *reason = MQSC_RC_BAD_TYPE;
+    return 0;
   }
+  // A list without names clears the keyword: MQSC writes that as one blank name. Strings of
+  // no length are all empty, however many the count claims.
+  std::string text = "' '";
+  if (cfsl->StringLength > 0 && cfsl->Count > 0) {
+    size_t per = std::min(static_cast<size_t>(cfsl->StringLength), kListItemMax) * 2 + 4;
+    size_t room = static_cast<size_t>(cfsl->Count) * per + 1;
+    std::string joined(room, '\0');
+    if (StrListToMqsc(cfsl, joined.data(), static_cast<MQLONG>(std::min<size_t>(room, INT32_MAX))) > 0) text = joined.c_str();
+  }
+  tblSetValue(e, text.c_str(), static_cast<int>(std::strlen(text.c_str())));
+  e->lSet = 1;
   return 1;
 }
 
 VRQAPI_API int MqcfilToMqsc(const MQCFIL* cfil, MQLONG* reason) {
   if (cfil == nullptr || reason == nullptr) return 0;
-  MQLONG parameter = cfil->Parameter;
-  MQSCKEY* own = cmdSearch(g_rule, 1, &parameter);
-  if (own != nullptr && (own->lType == MQSC_TYPE_ENUMLIST || own->lType == MQSC_TYPE_INTLIST)) {
-    KeepIntList(own, cfil);
-    return 1;
+  MQSCRULE* own = mqsc::ValueRow(g_rule, cfil->Parameter);
+  if (own != nullptr) {
+    MQSCKEY* e = own->pEntry;
+    if (e->lType == MQSC_TYPE_ENUMLIST || e->lType == MQSC_TYPE_INTLIST) return KeepIntList(e, cfil, reason) ? 1 : 0;
+    *reason = MQSC_RC_BAD_TYPE;
+    return 0;
   }
-  // Otherwise every value selects an attribute, written as its bare keyword.
+  // Otherwise every value selects an attribute, written as its bare keyword. An attribute
+  // whose keyword is a filter of the command (TYPE, CHLDISP, QSGDISP) is in every response
+  // without being asked for; any other attribute MQSC cannot ask for stops the translation.
   for (MQLONG i = 0; i < cfil->Count; ++i) {
     MQLONG selector = cfil->Values[i];
-    MQSCKEY* e = cmdSearch(g_rule, 1, &selector);
-    if (e == nullptr) break;
-    e->lSet = 1;
+    if (MQSCRULE* row = mqsc::SelectorRow(g_rule, selector)) {
+      row->pEntry->lSet = 1;
+    } else if (mqsc::ValueRow(g_rule, selector) == nullptr) {
+      *reason = mqsc::kRcNoKeyword;
+      return 0;
+    }
   }
   return 1;
 }
@@ -363,6 +423,7 @@ VRQAPI_API int EmitMqscMsg(MQSCKEY* command, MQSCTEXT* out, int continuation, MQ
   int written = 0;
   for (MQSCRULE* row = command->pRule; row->lKind != MQSC_RULE_END; ++row) {
     MQSCKEY* e = row->pEntry;
+    if (row->lKind == mqsc::kRuleResponseOnly) continue;
     if (!e->lSet) {
       if (row->lKind == MQSC_RULE_REQUIRED) {
         *reason = MQSC_RC_MISSING;
@@ -410,6 +471,7 @@ VRQAPI_API int PcfToMqsc(const void* pcf, MQLONG length, MQSCTEXT* out, int cont
     }
   }
   if (result && walk.bad()) result = Fail(reason, count, MQSC_RC_BAD_TYPE, walk.position());
+  if (result && command != nullptr && !QueueTypeFits(command, reason)) result = Fail(reason, count, *reason, 0);
   if (result) result = EmitMqscMsg(command, out, continuation, reason);
   // Nothing kept for this command outlives it, whether it was written or not.
   mqsc::ClearRule(g_rule);

@@ -105,4 +105,22 @@ std::span<const char> Image(PcfMessage* pcf) {
   return {pcf->PcfMsg.pData, static_cast<size_t>(pcf->PcfMsg.lMsgLength - kMdHdrLength)};
 }
 
+MQSCRULE* ValueRow(MQSCRULE* rule, MQLONG parameter) {
+  if (rule == nullptr) return nullptr;
+  for (MQSCRULE* r = rule + 1; r->lKind != MQSC_RULE_END; ++r) {
+    const MQSCKEY* e = r->pEntry;
+    if (r->lKind == kRuleResponseOnly || e->lId != parameter) continue;
+    if (r->lWithValue == 1 || e->lType == MQSC_TYPE_FLAG) return r;
+  }
+  return nullptr;
+}
+
+MQSCRULE* SelectorRow(MQSCRULE* rule, MQLONG parameter) {
+  if (rule == nullptr) return nullptr;
+  for (MQSCRULE* r = rule + 1; r->lKind != MQSC_RULE_END; ++r) {
+    if (r->lKind != kRuleResponseOnly && r->lWithValue == 2 && r->pEntry->lId == parameter) return r;
+  }
+  return nullptr;
+}
+
 }  // namespace mqsc

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <new>
 
-#include "memory_hook.h"
-
 extern "C" const int32_t bGarbage = 0;
 
 namespace {
@@ -31,7 +29,6 @@ void DefaultLog() {
 // would leave the caller's slot dangling, so a zero size is asked for as one byte when
 // resizing.
 void* RawAlloc(void* old, std::size_t size) {
-  if (vrq_alloc_hook != nullptr) return vrq_alloc_hook(old, size);
   if (old == nullptr) return std::malloc(size);
   return std::realloc(old, size == 0 ? 1 : size);
 }

@@ -3,6 +3,7 @@
 #include <vrqapi.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -155,7 +156,9 @@ int ResetMessage(MESSAGE* msg) {
 }
 
 int CopyMessage(MESSAGE* from, MESSAGE* to) {
-  if (from == nullptr || to == nullptr || from == to) return 0;
+  if (from == nullptr || to == nullptr) return 0;
+  // A record is already a copy of itself; resetting it first would throw its data away.
+  if (from == to) return 1;
   if (ResetMessage(to) == 0) return 0;
   to->lKind = from->lKind;
   if (from->pMdHdr != nullptr) {
@@ -171,6 +174,12 @@ int AppendMessage(MESSAGE* to, MESSAGE* from) {
   int add = DataLength(from);
   if (add <= 0) return add == 0 ? 1 : 0;
   int used = DataLength(to);
+  // The source may lie inside the destination's own block (the record itself, or a view
+  // of part of it): it is found again by its offset once a resize has moved the block.
+  const auto base = reinterpret_cast<std::uintptr_t>(to->pMdHdr);
+  const auto source = reinterpret_cast<std::uintptr_t>(from->pData);
+  const bool inside = source >= base && source - base < static_cast<std::uintptr_t>(to->lMaxLength);
+  const std::uintptr_t offset = source - base;
   long shortfall = static_cast<long>(add) - (to->lMaxLength - to->lMsgLength);
   if (shortfall > 0) {
     long capacity = static_cast<long>(to->lMaxLength) + shortfall;
@@ -179,7 +188,8 @@ int AppendMessage(MESSAGE* to, MESSAGE* from) {
     to->lMsgLength = kHdr + used;
   }
   if (to->lMaxLength - to->lMsgLength < add) return 0;
-  std::memmove(to->pData + used, from->pData, static_cast<std::size_t>(add));
+  const char* bytes = inside ? reinterpret_cast<const char*>(to->pMdHdr) + offset : from->pData;
+  std::memmove(to->pData + used, bytes, static_cast<std::size_t>(add));
   to->lMsgLength += add;
   return 1;
 }

@@ -132,12 +132,19 @@ bool AppendBytes(MESSAGE* to, const char* bytes, int64_t length) {
   const int64_t used = to->lMsgLength - kMdHdrLength;
   const int64_t need = used + length;
   if (used < 0 || need > kMaxStructure) return false;
+  // The bytes may lie inside the destination's block (a parameter of the same message):
+  // they are found again by their offset once a resize has moved the block.
+  const auto base = reinterpret_cast<uintptr_t>(to->pMdHdr);
+  const auto source = reinterpret_cast<uintptr_t>(bytes);
+  const bool inside = source >= base && source - base < static_cast<uintptr_t>(to->lMaxLength);
+  const uintptr_t offset = source - base;
   if (to->lMsgLength + length > to->lMaxLength) {
     // Doubling keeps a message built from many attributes linear in its length.
     const int64_t room = std::min<int64_t>(std::max<int64_t>(need, 2 * (to->lMaxLength - kMdHdrLength)), kMaxStructure);
     if (SizeMessageKeep(to, static_cast<int>(room)) != 1) return false;
   }
-  std::memcpy(to->pData + used, bytes, static_cast<size_t>(length));
+  if (inside) bytes = reinterpret_cast<const char*>(to->pMdHdr) + offset;
+  std::memmove(to->pData + used, bytes, static_cast<size_t>(length));
   to->lMsgLength = static_cast<MQLONG>(kMdHdrLength + need);
   return true;
 }

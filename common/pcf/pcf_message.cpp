@@ -304,13 +304,14 @@ VRQAPI_API int AppendAttr(PcfMessage* msg, MESSAGE* attr) {
   // The index holds 149 parameters; a message with more could not be read back whole.
   const int32_t count = LoadWord(m.pData + kCfhCountAt);
   if (count < 0 || count >= PCF_MAX_PARAMETERS) return 0;
+  // Read before appending: the attribute may be a view into this message's own block.
+  const int32_t type = LoadWord(bytes->p + kTypeAt);
   const char* oldBase = m.pData;
   if (!AppendBytes(&m, bytes->p, bytes->length)) return 0;
   if (m.pData != oldBase) RebaseIndex(msg, oldBase, oldLength);
   ResetPcfBuffer(msg);
   char* h = m.pData;
   StoreWord(h + kCfhCountAt, count + 1);
-  const int32_t type = LoadWord(bytes->p + kTypeAt);
   int32_t version = LoadWord(h + kCfhVersionAt);
   if (type == MQCFT_BYTE_STRING && version < MQCFH_VERSION_2) version = MQCFH_VERSION_2;
   if ((type == MQCFT_INTEGER_FILTER || type == MQCFT_STRING_FILTER || type == MQCFT_BYTE_STRING_FILTER) &&

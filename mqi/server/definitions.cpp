@@ -1,5 +1,5 @@
-// Parsing of queue definitions (DEFINE QLOCAL / QMODEL with their MQSC keywords) and their
-// application to a queue manager at start.
+// Parsing of queue commands (DEFINE, ALTER and DELETE of QLOCAL and QMODEL with their MQSC
+// keywords) and carrying them out on a queue manager.
 #include "definitions.h"
 
 #include <algorithm>
@@ -11,10 +11,7 @@ namespace vrqsim {
 
 namespace {
 
-struct Token {
-  std::string keyword;           // upper case
-  std::optional<std::string> value;
-};
+using Token = Keyword;
 
 std::string Upper(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -122,29 +119,53 @@ constexpr Text kTexts[] = {
 // Applies one attribute keyword; returns an error text or empty.
 std::string ApplyKeyword(const Token& t, QueueAttrs& a) {
   for (const auto& c : kChoices) {
-    if (t.keyword != c.keyword) continue;
+    if (t.name != c.keyword) continue;
     if (!c.value && !t.value) { a.*c.field = c.setting; return {}; }
     if (c.value && t.value && Upper(*t.value) == c.value) { a.*c.field = c.setting; return {}; }
   }
   for (const auto& c : kChoices)
-    if (t.keyword == c.keyword) return "bad value for " + t.keyword;
+    if (t.name == c.keyword) return "bad value for " + t.name;
   for (const auto& n : kNumbers) {
-    if (t.keyword != n.keyword) continue;
+    if (t.name != n.keyword) continue;
     if (!t.value || t.value->empty() || t.value->size() > 9 ||
         !std::all_of(t.value->begin(), t.value->end(), [](unsigned char ch) { return std::isdigit(ch); }))
-      return "bad number for " + t.keyword;
+      return "bad number for " + t.name;
     const long v = std::stol(*t.value);
-    if (v < n.min || v > n.max) return t.keyword + " out of range";
+    if (v < n.min || v > n.max) return t.name + " out of range";
     a.*n.field = static_cast<MQLONG>(v);
     return {};
   }
   for (const auto& x : kTexts) {
-    if (t.keyword != x.keyword) continue;
-    if (!t.value || t.value->size() > x.width) return "bad text for " + t.keyword;
+    if (t.name != x.keyword) continue;
+    if (!t.value || t.value->size() > x.width) return "bad text for " + t.name;
     a.*x.field = *t.value;
     return {};
   }
-  return "unknown keyword " + t.keyword;
+  return "unknown keyword " + t.name;
+}
+
+// Object keywords and the queue type each names.
+constexpr std::pair<const char*, MQLONG> kObjects[] = {{"QLOCAL", MQQT_LOCAL}, {"QMODEL", MQQT_MODEL}};
+
+constexpr std::pair<const char*, Definition::Verb> kVerbs[] = {
+    {"DEFINE", Definition::Verb::kDefine}, {"ALTER", Definition::Verb::kAlter}, {"DELETE", Definition::Verb::kDelete}};
+
+const char* ObjectKeyword(MQLONG type) { return type == MQQT_MODEL ? "QMODEL" : "QLOCAL"; }
+
+// Applies the attribute keywords of a command; returns an error text or empty.
+std::string ApplyAttributes(const Definition& d, QueueAttrs& a) {
+  for (const auto& k : d.attributes) {
+    if (k.name == "DEFTYPE" && d.type != MQQT_MODEL) return "DEFTYPE is for QMODEL only";
+    if (std::string why = ApplyKeyword(k, a); !why.empty()) return why;
+  }
+  return {};
+}
+
+QueueAttrs DefaultAttrs(MQLONG type) {
+  QueueAttrs a;
+  a.type = type;
+  if (type == MQQT_MODEL) a.definition_type = MQQDT_TEMPORARY_DYNAMIC;
+  return a;
 }
 
 }  // namespace
@@ -161,41 +182,98 @@ bool ParseDefinitions(const std::string& text, std::vector<Definition>& out, std
     if (first == std::string::npos || line[first] == '*' || line[first] == '#') continue;
     std::vector<Token> tokens;
     if (!Tokenize(line, tokens)) return fail("unbalanced parentheses or quotes");
-    if (tokens.size() < 2 || tokens[0].keyword != "DEFINE" || tokens[0].value)
-      return fail("expected DEFINE QLOCAL(name) or DEFINE QMODEL(name)");
+    if (tokens.empty()) continue;  // white space of other kinds
     Definition d;
+    d.line = number;
+    const auto verb = std::find_if(std::begin(kVerbs), std::end(kVerbs),
+                                   [&](const auto& v) { return tokens[0].name == v.first; });
+    if (tokens.size() < 2 || tokens[0].value || verb == std::end(kVerbs))
+      return fail("expected DEFINE, ALTER or DELETE with QLOCAL(name) or QMODEL(name)");
+    d.verb = verb->second;
     const Token& object = tokens[1];
-    if (object.keyword == "QLOCAL") {
-      d.attrs.type = MQQT_LOCAL;
-    } else if (object.keyword == "QMODEL") {
-      d.attrs.type = MQQT_MODEL;
-      d.attrs.definition_type = MQQDT_TEMPORARY_DYNAMIC;
-    } else {
-      return fail("only QLOCAL and QMODEL can be defined");
-    }
+    const auto kind = std::find_if(std::begin(kObjects), std::end(kObjects),
+                                   [&](const auto& o) { return object.name == o.first; });
+    if (kind == std::end(kObjects)) return fail("only QLOCAL and QMODEL queues are known");
+    d.type = kind->second;
     if (!object.value || !ValidObjectName(*object.value)) return fail("bad queue name");
     d.name = *object.value;
     for (size_t i = 2; i < tokens.size(); ++i) {
-      if (tokens[i].keyword == "REPLACE" && !tokens[i].value) { d.replace = true; continue; }
-      if (tokens[i].keyword == "DEFTYPE" && d.attrs.type != MQQT_MODEL) return fail("DEFTYPE is for QMODEL only");
-      if (std::string why = ApplyKeyword(tokens[i], d.attrs); !why.empty()) return fail(why);
+      const Token& t = tokens[i];
+      if (d.verb == Definition::Verb::kDefine && t.name == "REPLACE" && !t.value) {
+        d.replace = true;
+      } else if (d.verb == Definition::Verb::kDefine && t.name == "NOREPLACE" && !t.value) {
+        d.replace = false;
+      } else if (d.verb == Definition::Verb::kDelete) {
+        if (t.value || (t.name != "PURGE" && t.name != "NOPURGE")) return fail("DELETE takes PURGE or NOPURGE only");
+        if (d.type != MQQT_LOCAL) return fail("PURGE is for QLOCAL only");
+        d.purge = t.name == "PURGE";
+      } else {
+        d.attributes.push_back(t);
+      }
     }
+    QueueAttrs scratch = DefaultAttrs(d.type);
+    if (std::string why = ApplyAttributes(d, scratch); !why.empty()) return fail(why);
     out.push_back(std::move(d));
   }
   return true;
 }
 
-bool ApplyDefinitions(QueueManager& qm, const std::vector<Definition>& defs, std::string& error) {
-  for (const auto& d : defs) {
-    if (Queue* q = qm.FindQueue(d.name)) {
-      if (!d.replace) {
-        error = "queue " + d.name + " already exists (add REPLACE to redefine it)";
+bool ApplyDefinition(QueueManager& qm, const Definition& d, std::string& done, std::string& error) {
+  Queue* q = qm.FindQueue(d.name);
+  const std::string what = "queue " + d.name;
+  if (q && q->attrs.type != d.type && (d.verb != Definition::Verb::kDefine || d.replace)) {
+    error = what + " is not a " + ObjectKeyword(d.type) + " queue";
+    return false;
+  }
+  switch (d.verb) {
+    case Definition::Verb::kDefine: {
+      if (q && !d.replace) {
+        error = what + " already exists (add REPLACE to redefine it)";
         return false;
       }
-      q->attrs = d.attrs;
-      continue;
+      QueueAttrs attrs = DefaultAttrs(d.type);
+      error = ApplyAttributes(d, attrs);
+      if (!error.empty()) return false;
+      if (q)
+        q->attrs = attrs;
+      else
+        qm.Define(d.name, attrs);
+      done = what + (q ? " replaced" : " defined");
+      return true;
     }
-    qm.Define(d.name, d.attrs);
+    case Definition::Verb::kAlter: {
+      if (!q) {
+        error = what + " does not exist";
+        return false;
+      }
+      QueueAttrs attrs = q->attrs;
+      error = ApplyAttributes(d, attrs);
+      if (!error.empty()) return false;
+      q->attrs = attrs;
+      done = what + " altered";
+      return true;
+    }
+    case Definition::Verb::kDelete: {
+      switch (qm.Delete(d.name, d.purge)) {
+        case MQRC_NONE: done = what + " deleted"; return true;
+        case MQRC_UNKNOWN_OBJECT_NAME: error = what + " does not exist"; break;
+        case MQRC_OBJECT_IN_USE: error = what + " is open"; break;
+        case MQRC_Q_NOT_EMPTY: error = what + " is not empty (add PURGE to delete its messages too)"; break;
+        default: error = what + " cannot be deleted"; break;
+      }
+      return false;
+    }
+  }
+  return false;
+}
+
+bool ApplyDefinitions(QueueManager& qm, const std::vector<Definition>& defs, std::string& error) {
+  for (const auto& d : defs) {
+    std::string done;
+    if (!ApplyDefinition(qm, d, done, error)) {
+      error = "line " + std::to_string(d.line) + ": " + error;
+      return false;
+    }
   }
   return true;
 }

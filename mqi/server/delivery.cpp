@@ -82,26 +82,34 @@ void QueueManager::Deliver(MQMD md, std::span<const uint8_t> data, std::string_v
     reason = MQRC_UNKNOWN_OBJECT_NAME;
   else if (q->attrs.inhibit_put == MQQA_PUT_INHIBITED)
     reason = MQRC_PUT_INHIBITED;
-  else if (q->messages.size() >= static_cast<size_t>(q->attrs.max_depth))
+  else if (q->messages.depth() >= static_cast<size_t>(q->attrs.max_depth))
     reason = MQRC_Q_FULL;
   else if (data.size() > static_cast<size_t>(q->attrs.max_msg_length))
     reason = MQRC_MSG_TOO_BIG_FOR_Q;
   if (reason) return DeadLetter(md, data, reason, queue, qmgr);
 
-  Message m;
-  m.md = md;
+  auto m = std::make_unique<Message>();
+  m->md = md;
   bool none = true;
   for (MQBYTE b : md.MsgId) none = none && b == 0;
-  if (none) MakeMsgId(m.md.MsgId);
-  if (m.md.CodedCharSetId == MQCCSI_Q_MGR) m.md.CodedCharSetId = ccsid();
-  if (m.md.Priority < 0) m.md.Priority = q->attrs.def_priority;
-  if (m.md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m.md.Persistence = q->attrs.def_persistence;
-  m.data.assign(data.begin(), data.end());
-  m.seq = next_seq_++;
-  if (md.Expiry > 0) m.expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
-  auto pos = q->messages.begin();
-  while (pos != q->messages.end() && pos->md.Priority >= m.md.Priority) ++pos;
-  Arrived(*q->messages.insert(pos, std::move(m)));
+  if (none) MakeMsgId(m->md.MsgId);
+  if (m->md.CodedCharSetId == MQCCSI_Q_MGR) m->md.CodedCharSetId = ccsid();
+  if (m->md.Priority < 0) m->md.Priority = q->attrs.def_priority;
+  if (m->md.Priority > 9) m->md.Priority = 9;
+  if (m->md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m->md.Persistence = q->attrs.def_persistence;
+  m->data.assign(data.begin(), data.end());
+  if (md.Expiry > 0) m->expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
+  Arrived(*Enqueue(*q, std::move(m)));
+}
+
+Message* QueueManager::Enqueue(Queue& q, std::unique_ptr<Message> m) {
+  m->seq = next_seq_++;
+  return q.messages.Add(std::move(m));
+}
+
+void QueueManager::Expire(Message* m) {
+  Report(*m, MQFB_EXPIRATION, MQRO_EXPIRATION_WITH_DATA, MQRO_EXPIRATION_WITH_FULL_DATA);
+  if (m->store) m->store->Take(m);
 }
 
 void QueueManager::DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG reason,
@@ -109,12 +117,17 @@ void QueueManager::DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG rea
   if (md.Report & MQRO_DISCARD_MSG) return;
   Queue* dlq = FindQueue(kDeadLetterQueue);
   if (!dlq || dlq->attrs.inhibit_put == MQQA_PUT_INHIBITED ||
-      dlq->messages.size() >= static_cast<size_t>(dlq->attrs.max_depth) ||
+      dlq->messages.depth() >= static_cast<size_t>(dlq->attrs.max_depth) ||
       data.size() + sizeof(MQDLH) > static_cast<size_t>(dlq->attrs.max_msg_length)) {
     std::fprintf(stderr, "message for %.*s discarded: no usable dead-letter queue\n",
                  static_cast<int>(queue.size()), queue.data());
     return;
   }
+  // The log says once per destination and reason why messages go to the dead-letter queue
+  // (a reply queue at its MAXDEPTH, for example), without a line for every message.
+  if (dead_lettered_.insert(std::string(queue) + ' ' + std::to_string(reason)).second)
+    std::fprintf(stderr, "messages for %.*s go to %s: reason %d (this destination and reason are logged once)\n",
+                 static_cast<int>(queue.size()), queue.data(), kDeadLetterQueue, static_cast<int>(reason));
   MQDLH dlh = {MQDLH_DEFAULT};
   dlh.Reason = reason;
   SetField(dlh.DestQName, queue);
@@ -126,23 +139,21 @@ void QueueManager::DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG rea
   SetField(dlh.PutApplName, name_);
   PutStamp(WallMs(), dlh.PutDate, dlh.PutTime);
 
-  Message m;
-  m.md = md;
+  auto m = std::make_unique<Message>();
+  m->md = md;
   bool none = true;
   for (MQBYTE b : md.MsgId) none = none && b == 0;
-  if (none) MakeMsgId(m.md.MsgId);
-  std::memcpy(m.md.Format, MQFMT_DEAD_LETTER_HEADER, 8);
-  m.md.Encoding = MQENC_NATIVE;
-  m.md.CodedCharSetId = ccsid();
-  if (m.md.Priority < 0) m.md.Priority = 0;
-  if (m.md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m.md.Persistence = MQPER_NOT_PERSISTENT;
+  if (none) MakeMsgId(m->md.MsgId);
+  std::memcpy(m->md.Format, MQFMT_DEAD_LETTER_HEADER, 8);
+  m->md.Encoding = MQENC_NATIVE;
+  m->md.CodedCharSetId = ccsid();
+  if (m->md.Priority < 0) m->md.Priority = 0;
+  if (m->md.Priority > 9) m->md.Priority = 9;
+  if (m->md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m->md.Persistence = MQPER_NOT_PERSISTENT;
   const auto* h = reinterpret_cast<const uint8_t*>(&dlh);
-  m.data.assign(h, h + sizeof dlh);
-  m.data.insert(m.data.end(), data.begin(), data.end());
-  m.seq = next_seq_++;
-  auto pos = dlq->messages.begin();
-  while (pos != dlq->messages.end() && pos->md.Priority >= m.md.Priority) ++pos;
-  dlq->messages.insert(pos, std::move(m));
+  m->data.assign(h, h + sizeof dlh);
+  m->data.insert(m->data.end(), data.begin(), data.end());
+  Enqueue(*dlq, std::move(m));
   activity_ = true;
 }
 
@@ -150,16 +161,9 @@ int64_t QueueManager::ExpireScan() {
   const int64_t now = SteadyMs();
   int64_t next = 0;
   for (auto& [name, q] : queues_) {
-    for (auto it = q.messages.begin(); it != q.messages.end();) {
-      if (!it->expires_at || it->put_session || it->get_session) { ++it; continue; }
-      if (now >= it->expires_at) {
-        Report(*it, MQFB_EXPIRATION, MQRO_EXPIRATION_WITH_DATA, MQRO_EXPIRATION_WITH_FULL_DATA);
-        it = q.messages.erase(it);
-        continue;
-      }
-      if (!next || it->expires_at < next) next = it->expires_at;
-      ++it;
-    }
+    while (Message* m = q.messages.FirstExpired(now)) Expire(m);
+    const int64_t deadline = q.messages.NextExpiry();
+    if (deadline && (!next || deadline < next)) next = deadline;
   }
   return next;
 }

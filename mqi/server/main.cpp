@@ -1,6 +1,8 @@
 // vrqsim: the stand-in queue manager's command line. Creates, starts, stops, deletes and
-// reports on queue managers under $VRQSIM_DIR, runs one in the foreground, and injects
-// faults for tests (put-inhibit a queue, stop the command server, drop connections).
+// reports on queue managers under $VRQSIM_DIR, runs one in the foreground, puts, gets and
+// browses messages, displays, clears, defines, alters and deletes queues on a running one,
+// and injects faults for tests (put-inhibit a queue, stop the command server, drop
+// connections).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -8,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +25,7 @@
 #include "command_server.h"
 #include "definitions.h"
 #include "installation.h"
+#include "message_commands.h"
 #include "protocol.h"
 #include "qm_dir.h"
 #include "server.h"
@@ -37,25 +42,49 @@ constexpr const char* kUsage =
     "\n"
     "A stand-in queue manager for testing MQI programs without IBM MQ.\n"
     "\n"
-    "  create <qm> [-d <definition file>] [-D]   create a queue manager (-D: make it the default)\n"
+    "Queue managers:\n"
+    "  create <qm> [-d <definition file>] [-D]   create a queue manager (-D: make it the default;\n"
+    "                                            the first one created is the default too)\n"
     "  start <qm>                                start it in the background\n"
     "  run <qm>                                  run it in the foreground (ends on SIGINT/SIGTERM)\n"
     "  stop <qm>                                 stop it; its connections end with 2009\n"
     "  delete <qm>                               delete a stopped queue manager\n"
-    "  status [<qm>]                             running or stopped (exit status 0 when running)\n"
+    "  status [<qm>]                             running or stopped, with the queues of a running\n"
+    "                                            one (exit status 0 when all are running)\n"
+    "\n"
+    "Messages (on a running queue manager):\n"
+    "  put <qm> <queue> <text>|-f <file> [--reply-to <queue>] [--persistent] [--expiry <tenths>]\n"
+    "      [--correl-id <hex>]                   put one message (a request when it has a reply-to)\n"
+    "  get <qm> <queue> [--wait <ms>] [--count <n>|all]      take messages, printing each\n"
+    "  browse <qm> <queue> [--wait <ms>] [--count <n>|all]   print messages, leaving them\n"
+    "\n"
+    "Queues (on a running queue manager):\n"
+    "  display <qm> [<queue>|<prefix>*]          name, type, depth, maximum depth, open counts\n"
+    "  depth <qm> [<queue>|<prefix>*]            the same\n"
+    "  clear <qm> <queue>                        remove every message of a local queue\n"
+    "  define <qm> QLOCAL(<q>)|QMODEL(<q>) [<attribute>...] [REPLACE]\n"
+    "  alter <qm> QLOCAL(<q>)|QMODEL(<q>) <attribute>...\n"
+    "  delete <qm> QLOCAL(<q>)|QMODEL(<q>) [PURGE]\n"
+    "\n"
+    "Faults for tests:\n"
     "  fault <qm> put-inhibit <queue>            puts to the queue fail with 2051\n"
     "  fault <qm> put-allow <queue>              puts to the queue are allowed again\n"
     "  fault <qm> cmdserver stop|start           stop or start the command server alone\n"
     "  fault <qm> drop-connections               break every client connection (2009)\n"
     "  fault <qm> crash                          end the queue manager process at once\n"
     "\n"
+    "  help                                      this list\n"
+    "\n"
     "Queue managers live in $VRQSIM_DIR (default /tmp/vrqsim-<uid>), one folder each, with\n"
     "the Unix-domain socket that MQCONN reaches. The definition file holds lines such as\n"
     "  DEFINE QLOCAL(APP.IN) MAXDEPTH(100) DESCR('requests')\n"
     "  DEFINE QMODEL(APP.MODEL) DEFTYPE(PERMDYN)\n"
-    "read at every start. The system queues SYSTEM.ADMIN.COMMAND.QUEUE,\n"
-    "SYSTEM.DEAD.LETTER.QUEUE, SYSTEM.DEFAULT.LOCAL.QUEUE and SYSTEM.DEFAULT.MODEL.QUEUE always\n"
-    "exist.\n"
+    "  ALTER QLOCAL(SYSTEM.DEFAULT.LOCAL.QUEUE) MAXDEPTH(100000)\n"
+    "read at every start; define, alter and delete take the same attributes. The system\n"
+    "queues SYSTEM.ADMIN.COMMAND.QUEUE, SYSTEM.DEAD.LETTER.QUEUE, SYSTEM.DEFAULT.LOCAL.QUEUE\n"
+    "and SYSTEM.DEFAULT.MODEL.QUEUE always exist.\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (the reason on standard error), 2 unknown or no command.\n"
     "\n"
     "Limits: messages and objects are held in memory only: nothing persists across a restart.\n"
     "A single queue manager without channels produces no EXCEPTION reports (a put to a missing\n"
@@ -74,6 +103,8 @@ bool Running(const std::string& qm) {
 }
 
 bool Exists(const std::string& qm) { return fs::is_directory(QmDir(qm)); }
+
+std::string Missing(const std::string& qm) { return "queue manager " + qm + " does not exist"; }
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -132,7 +163,7 @@ int Create(const std::vector<std::string>& args) {
 }
 
 int Delete(const std::string& qm) {
-  if (!Exists(qm)) return Fail("no queue manager " + qm);
+  if (!Exists(qm)) return Fail(Missing(qm));
   if (Running(qm)) return Fail("queue manager " + qm + " is running; stop it first");
   std::error_code ec;
   fs::remove_all(QmDir(qm), ec);
@@ -145,7 +176,7 @@ extern "C" void OnSignal(int) { Server::RequestStop(); }
 
 // Runs the queue manager in this process until it is stopped.
 int Serve(const std::string& qm) {
-  if (!Exists(qm)) return Fail("no queue manager " + qm);
+  if (!Exists(qm)) return Fail(Missing(qm));
   std::vector<Definition> defs;
   std::string error;
   if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
@@ -196,11 +227,15 @@ int Serve(const std::string& qm) {
 }
 
 int Start(const std::string& qm) {
-  if (!Exists(qm)) return Fail("no queue manager " + qm);
+  if (!Exists(qm)) return Fail(Missing(qm));
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
   std::vector<Definition> defs;
   std::string error;
   if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
+  // Definitions that cannot be carried out (ALTER of a missing queue, a name taken) are
+  // reported here rather than only in the log of a server that did not start.
+  QueueManager trial(qm);
+  if (!ApplyDefinitions(trial, defs, error)) return Fail("definition file: " + error);
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return Fail("fork failed");
@@ -241,7 +276,7 @@ int Stop(const std::string& qm) {
 int Status(const std::vector<std::string>& args) {
   std::vector<std::string> names;
   if (!args.empty()) {
-    if (!Exists(args[0])) return Fail("no queue manager " + args[0]);
+    if (!Exists(args[0])) return Fail(Missing(args[0]));
     names.push_back(args[0]);
   } else {
     std::error_code ec;
@@ -253,12 +288,18 @@ int Status(const std::vector<std::string>& args) {
     const bool up = Running(qm);
     all_running = all_running && up;
     std::printf("%s %s%s\n", qm.c_str(), up ? "running" : "stopped", DefaultQmName() == qm ? " (default)" : "");
+    std::string table;
+    if (up && AdminRequest(qm, "display *", table)) {
+      std::istringstream lines(table);
+      for (std::string line; std::getline(lines, line);) std::printf("  %s\n", line.c_str());
+    }
   }
   return all_running ? 0 : 1;
 }
 
 int Fault(const std::vector<std::string>& args) {
   if (args.size() < 2) return Fail("fault needs a queue manager and a fault");
+  if (!Exists(args[0])) return Fail(Missing(args[0]));
   std::string command = args[1];
   for (size_t i = 2; i < args.size(); ++i) command += " " + args[i];
   if (args[1] == "crash") {
@@ -275,24 +316,72 @@ int Fault(const std::vector<std::string>& args) {
   return ok ? 0 : 1;
 }
 
+// An operator command answered by the running queue manager: its text is printed, on
+// standard output when it succeeded.
+int Ask(const std::string& qm, const std::string& command) {
+  if (!Exists(qm)) return Fail(Missing(qm));
+  std::string text;
+  if (!AdminRequest(qm, command, text)) return Fail(text);
+  std::printf("%s\n", text.c_str());
+  return 0;
+}
+
+std::string Joined(const std::vector<std::string>& args, size_t from) {
+  std::string text;
+  for (size_t i = from; i < args.size(); ++i) text += (text.empty() ? "" : " ") + args[i];
+  return text;
+}
+
+// Commands on one queue manager that has to exist and, but for delete, run.
+int OnQueueManager(const std::string& command, const std::vector<std::string>& args) {
+  const std::string& qm = args[0];
+  if (command == "start") return Start(qm);
+  if (command == "run") return Serve(qm);
+  if (command == "stop") return Exists(qm) ? Stop(qm) : Fail(Missing(qm));
+  if (command == "fault") return Fault(args);
+  if (command == "display" || command == "depth") {
+    if (args.size() > 2) return Fail(command + " takes one queue name or prefix*");
+    return Ask(qm, "display " + (args.size() > 1 ? args[1] : std::string("*")));
+  }
+  if (command == "clear") {
+    if (args.size() != 2) return Fail("clear needs a queue manager and a queue");
+    return Ask(qm, "clear " + args[1]);
+  }
+  if (command == "define" || command == "alter" || (command == "delete" && args.size() > 1)) {
+    if (args.size() < 2) return Fail(command + " needs QLOCAL(name) or QMODEL(name)");
+    std::string verb = command;
+    for (char& c : verb) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return Ask(qm, "mqsc " + verb + " " + Joined(args, 1));
+  }
+  if (command == "delete") return Delete(qm);
+  if (!Exists(qm)) return Fail(Missing(qm));
+  if (command == "put") return PutCommand(args);
+  return GetCommand(args, command == "browse");
+}
+
+constexpr const char* kQmCommands[] = {"start", "run",   "stop",  "delete", "fault",  "put",   "get",
+                                       "browse", "display", "depth", "clear", "define", "alter"};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "-h" || args[0] == "--help") {
-    std::fputs(kUsage, args.empty() ? stderr : stdout);
-    return args.empty() ? 2 : 0;
+  if (args.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
   }
   const std::string command = args[0];
   args.erase(args.begin());
+  if (command == "help" || command == "-h" || command == "--help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (command == "create") return Create(args);
   if (command == "status") return Status(args);
+  if (std::find(std::begin(kQmCommands), std::end(kQmCommands), command) == std::end(kQmCommands)) {
+    std::fprintf(stderr, "vrqsim: unknown command %s (vrqsim help lists the commands)\n", command.c_str());
+    return 2;
+  }
   if (args.empty() || !ValidObjectName(args[0])) return Fail(command + " needs a valid queue manager name");
-  if (command == "start") return Start(args[0]);
-  if (command == "run") return Serve(args[0]);
-  if (command == "stop") return Stop(args[0]);
-  if (command == "delete") return Delete(args[0]);
-  if (command == "fault") return Fault(args);
-  std::fputs(kUsage, stderr);
-  return 2;
+  return OnQueueManager(command, args);
 }

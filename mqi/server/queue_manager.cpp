@@ -130,14 +130,15 @@ Queue* QueueManager::FindQueue(std::string_view name) {
 }
 
 bool QueueManager::Define(std::string name, const QueueAttrs& attrs) {
-  if (queues_.count(name)) return false;
-  Queue q;
-  q.name = name;
+  auto [it, added] = queues_.try_emplace(name);
+  if (!added) return false;
+  Queue& q = it->second;
+  q.name = std::move(name);
   q.attrs = attrs;
+  q.incarnation = next_incarnation_++;
   const int64_t now = WallMs();
   q.creation_date = DateText(now, "%Y-%m-%d");
   q.creation_time = DateText(now, "%H.%M.%S");
-  queues_.emplace(std::move(name), std::move(q));
   return true;
 }
 
@@ -146,8 +147,28 @@ MQLONG QueueManager::Delete(std::string_view name, bool purge) {
   if (!q) return MQRC_UNKNOWN_OBJECT_NAME;
   if (q->open_input || q->open_output) return MQRC_OBJECT_IN_USE;
   if (!q->messages.empty() && !purge) return MQRC_Q_NOT_EMPTY;
-  queues_.erase(queues_.find(name));
+  Erase(*q);
   return MQRC_NONE;
+}
+
+MQLONG QueueManager::Clear(std::string_view name) {
+  Queue* q = FindQueue(name);
+  if (!q) return MQRC_UNKNOWN_OBJECT_NAME;
+  if (q->attrs.type != MQQT_LOCAL) return MQRC_OBJECT_TYPE_ERROR;
+  if (q->open_input || q->open_output || q->messages.held()) return MQRC_OBJECT_IN_USE;
+  q->messages.Clear();
+  return MQRC_NONE;
+}
+
+void QueueManager::Erase(Queue& q) {
+  if (q.messages.held()) {
+    q.messages.ForEach([&](Message& m) {
+      if (!m.held()) return;
+      if (Session* s = FindSession(m.put_session ? m.put_session : m.get_session))
+        Unlink<&Message::uow>(s->unit_of_work, &m);
+    });
+  }
+  queues_.erase(queues_.find(q.name));
 }
 
 bool QueueManager::InhibitPut(std::string_view queue, bool inhibit) {
@@ -162,6 +183,12 @@ bool QueueManager::IsLocalQmgr(std::string_view qmgr) const { return qmgr.empty(
 Handle* QueueManager::FindHandle(Session& s, MQHOBJ hobj) {
   auto it = s.handles.find(hobj);
   return it == s.handles.end() ? nullptr : &it->second;
+}
+
+Queue* QueueManager::HandleQueue(const Handle& h) {
+  if (h.queue.empty()) return nullptr;
+  Queue* q = FindQueue(h.queue);
+  return q && q->incarnation == h.incarnation ? q : nullptr;
 }
 
 // ---- MQOPEN / MQCLOSE ----------------------------------------------------------------
@@ -232,6 +259,7 @@ OpenResult QueueManager::OpenQueue(Session& s, const ObjectRef& od, MQLONG optio
   }
   Handle h;
   h.queue = q->name;
+  h.incarnation = q->incarnation;
   h.options = options;
   h.input = input != 0;
   r.hobj = s.next_handle++;
@@ -284,20 +312,21 @@ Outcome QueueManager::Close(Session& s, MQHOBJ hobj, MQLONG options) {
   auto it = s.handles.find(hobj);
   if (it == s.handles.end()) return Outcome::Fail(MQRC_HOBJ_ERROR);
   if (options & ~(MQCO_DELETE | MQCO_DELETE_PURGE)) return Outcome::Fail(MQRC_OPTIONS_ERROR);
-  Queue* q = it->second.queue.empty() ? nullptr : FindQueue(it->second.queue);
+  Queue* q = HandleQueue(it->second);
   const bool dynamic = q && q->attrs.definition_type != MQQDT_PREDEFINED;
   if (options && !dynamic) return Outcome::Fail(MQRC_OPTION_NOT_VALID_FOR_TYPE);
   if (options == MQCO_DELETE && q && !q->messages.empty()) return Outcome::Fail(MQRC_Q_NOT_EMPTY);
   const Handle h = std::move(it->second);
   s.handles.erase(it);
   if (!q) return {};
+  if (h.cursor) q->messages.DeleteCursor(h.cursor);
   if (h.input) {
     --q->open_input;
     q->exclusive = false;
   }
   if (h.options & MQOO_OUTPUT) --q->open_output;
   const bool owner = q->owner_session == s.id && q->owner_handle == hobj;
-  if (owner || options) queues_.erase(queues_.find(h.queue));
+  if (owner || options) Erase(*q);
   return {};
 }
 
@@ -365,33 +394,32 @@ Outcome QueueManager::PutToQueue(Session& s, Queue& q, MQMD& md, const PutOption
   if (q.attrs.inhibit_put == MQQA_PUT_INHIBITED) return Outcome::Fail(MQRC_PUT_INHIBITED);
   if (data.size() > kMaxMsgLength) return Outcome::Fail(MQRC_MSG_TOO_BIG_FOR_Q_MGR);
   if (data.size() > static_cast<size_t>(q.attrs.max_msg_length)) return Outcome::Fail(MQRC_MSG_TOO_BIG_FOR_Q);
-  if (q.messages.size() >= static_cast<size_t>(q.attrs.max_depth)) return Outcome::Fail(MQRC_Q_FULL);
+  if (q.messages.depth() >= static_cast<size_t>(q.attrs.max_depth)) return Outcome::Fail(MQRC_Q_FULL);
   if (Outcome c = SetContext(s, md, pmo); c.failed()) return c;
 
   Outcome outcome;
   if (IsNone(md.MsgId) || (pmo.options & MQPMO_NEW_MSG_ID)) MakeMsgId(md.MsgId);
   if (pmo.options & MQPMO_NEW_CORREL_ID) MakeMsgId(md.CorrelId);
-  Message m;
-  m.md = md;
-  m.md.Version = MQMD_VERSION_2;
-  if (m.md.Priority == MQPRI_PRIORITY_AS_Q_DEF) m.md.Priority = q.attrs.def_priority;
-  if (m.md.Priority > kMaxPriority) {
-    m.md.Priority = kMaxPriority;
+  auto m = std::make_unique<Message>();
+  m->md = md;
+  m->md.Version = MQMD_VERSION_2;
+  if (m->md.Priority == MQPRI_PRIORITY_AS_Q_DEF) m->md.Priority = q.attrs.def_priority;
+  if (m->md.Priority > kMaxPriority) {
+    m->md.Priority = kMaxPriority;
     outcome = Outcome::Warn(MQRC_PRIORITY_EXCEEDS_MAXIMUM);
   }
-  if (m.md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m.md.Persistence = q.attrs.def_persistence;
-  if (m.md.CodedCharSetId == MQCCSI_Q_MGR) m.md.CodedCharSetId = ccsid();
-  m.data.assign(data.begin(), data.end());
-  m.seq = next_seq_++;
-  if (md.Expiry > 0) m.expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
-  if (pmo.options & MQPMO_SYNCPOINT) {
-    m.put_session = s.id;
+  if (m->md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m->md.Persistence = q.attrs.def_persistence;
+  if (m->md.CodedCharSetId == MQCCSI_Q_MGR) m->md.CodedCharSetId = ccsid();
+  m->data.assign(data.begin(), data.end());
+  if (md.Expiry > 0) m->expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
+  if (pmo.options & MQPMO_SYNCPOINT) m->put_session = s.id;
+  Message* stored = Enqueue(q, std::move(m));
+  if (stored->put_session) {
+    PushBack<&Message::uow>(s.unit_of_work, stored);
     s.in_unit_of_work = true;
+  } else {
+    Arrived(*stored);
   }
-  auto pos = q.messages.begin();
-  while (pos != q.messages.end() && pos->md.Priority >= m.md.Priority) ++pos;
-  auto it = q.messages.insert(pos, std::move(m));
-  if (!it->put_session) Arrived(*it);
   return outcome;
 }
 
@@ -400,7 +428,7 @@ Outcome QueueManager::Put(Session& s, MQHOBJ hobj, MQMD& md, const PutOptions& p
   Handle* h = FindHandle(s, hobj);
   if (!h) return Outcome::Fail(MQRC_HOBJ_ERROR);
   if (!(h->options & MQOO_OUTPUT)) return Outcome::Fail(MQRC_NOT_OPEN_FOR_OUTPUT);
-  Queue* q = FindQueue(h->queue);
+  Queue* q = HandleQueue(*h);
   if (!q) return Outcome::Fail(MQRC_Q_DELETED);
   return PutToQueue(s, *q, md, pmo, data);
 }
@@ -449,39 +477,48 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   if (!h) return GetFailed(MQRC_HOBJ_ERROR);
   const bool browse_first = gmo.options & MQGMO_BROWSE_FIRST;
   const bool browse_next = gmo.options & MQGMO_BROWSE_NEXT;
-  const bool browse = browse_first || browse_next;
-  if ((browse_first && browse_next) ||
+  const bool browse_under = gmo.options & MQGMO_BROWSE_MSG_UNDER_CURSOR;
+  const bool get_under = gmo.options & MQGMO_MSG_UNDER_CURSOR;
+  const bool browse = browse_first || browse_next || browse_under;
+  const MQLONG positions = MQGMO_BROWSE_FIRST | MQGMO_BROWSE_NEXT | MQGMO_BROWSE_MSG_UNDER_CURSOR | MQGMO_MSG_UNDER_CURSOR;
+  if (std::popcount(static_cast<uint32_t>(gmo.options & positions)) > 1 ||
       ((gmo.options & MQGMO_SYNCPOINT) && (gmo.options & MQGMO_NO_SYNCPOINT)))
     return GetFailed(MQRC_OPTIONS_ERROR);
-  if (browse && !(h->options & MQOO_BROWSE)) return GetFailed(MQRC_NOT_OPEN_FOR_BROWSE);
+  if ((browse || get_under) && !(h->options & MQOO_BROWSE)) return GetFailed(MQRC_NOT_OPEN_FOR_BROWSE);
   if (!browse && !h->input) return GetFailed(MQRC_NOT_OPEN_FOR_INPUT);
   if (buffer_length < 0) return GetFailed(MQRC_BUFFER_LENGTH_ERROR);
-  Queue* q = FindQueue(h->queue);
+  Queue* q = HandleQueue(*h);
   if (!q) return GetFailed(MQRC_Q_DELETED);
   if (q->attrs.inhibit_get == MQQA_GET_INHIBITED) return GetFailed(MQRC_GET_INHIBITED);
 
-  const bool use_cursor = browse_next && h->browsing;
-  const bool by_msg_id = (gmo.match & MQMO_MATCH_MSG_ID) && !IsNone(md.MsgId);
-  const bool by_correl_id = (gmo.match & MQMO_MATCH_CORREL_ID) && !IsNone(md.CorrelId);
+  const MQBYTE24* msg_id = (gmo.match & MQMO_MATCH_MSG_ID) && !IsNone(md.MsgId) ? &md.MsgId : nullptr;
+  const MQBYTE24* correl_id =
+      (gmo.match & MQMO_MATCH_CORREL_ID) && !IsNone(md.CorrelId) ? &md.CorrelId : nullptr;
+  MessageStore& store = q->messages;
+  if (browse && !h->cursor) h->cursor = store.NewCursor();
+  if (browse_first) store.ResetCursor(h->cursor);
+  // Expired messages met on the way are discarded (with their reports) and never returned.
   const int64_t now = SteadyMs();
-  auto it = q->messages.begin();
-  while (it != q->messages.end()) {
-    if (it->put_session || it->get_session) { ++it; continue; }
-    if (it->expires_at && now >= it->expires_at) {
-      Report(*it, MQFB_EXPIRATION, MQRO_EXPIRATION_WITH_DATA, MQRO_EXPIRATION_WITH_FULL_DATA);
-      it = q->messages.erase(it);
-      continue;
+  Message* found = nullptr;
+  if (browse_under || get_under) {
+    // The message last browsed through this handle, while it is still there to take.
+    found = h->cursor ? store.UnderCursor(h->cursor) : nullptr;
+    if (found && found->expires_at && now >= found->expires_at) {
+      Expire(found);
+      found = nullptr;
     }
-    const bool past_cursor = !use_cursor || it->md.Priority < h->cursor_priority ||
-                             (it->md.Priority == h->cursor_priority && it->seq > h->cursor_seq);
-    const bool matches = (!by_msg_id || std::memcmp(it->md.MsgId, md.MsgId, 24) == 0) &&
-                         (!by_correl_id || std::memcmp(it->md.CorrelId, md.CorrelId, 24) == 0);
-    if (past_cursor && matches) break;
-    ++it;
+    if (!found) return GetFailed(MQRC_NO_MSG_UNDER_CURSOR);
   }
-  if (it == q->messages.end()) return GetFailed(MQRC_NO_MSG_AVAILABLE);
+  while (!found) {
+    found = browse ? store.NextAfter(h->cursor, msg_id, correl_id) : store.First(msg_id, correl_id);
+    if (!found) return GetFailed(MQRC_NO_MSG_AVAILABLE);
+    if (found->expires_at && now >= found->expires_at) {
+      Expire(found);
+      found = nullptr;
+    }
+  }
 
-  Message& m = *it;
+  Message& m = *found;
   if (gmo.options & MQGMO_CONVERT) {
     Convert(m, md, r.outcome);
   } else {
@@ -500,9 +537,7 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   }
   r.data.assign(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(body.size(), static_cast<size_t>(buffer_length))));
   if (browse) {
-    h->browsing = true;
-    h->cursor_priority = m.md.Priority;
-    h->cursor_seq = m.seq;
+    store.PlaceCursor(h->cursor, &m);
     return r;
   }
   if (h->options & MQOO_SAVE_ALL_CONTEXT) h->saved_context = m.md;
@@ -510,36 +545,37 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
                          ((gmo.options & MQGMO_SYNCPOINT_IF_PERSISTENT) &&
                           m.md.Persistence == MQPER_PERSISTENT);
   if (syncpoint) {
-    m.get_session = s.id;
+    store.Hold(&m, s.id);
+    PushBack<&Message::uow>(s.unit_of_work, &m);
     s.in_unit_of_work = true;
     return r;
   }
-  Removed(m, true);
-  q->messages.erase(it);
+  Removed(*store.Take(&m), true);
   return r;
 }
 
 // ---- Units of work -------------------------------------------------------------------
 
+// Commit and backout visit the unit of work's own messages only, in the order they were
+// put or got.
 void QueueManager::EndUnitOfWork(Session& s, bool commit) {
   if (!s.in_unit_of_work) return;
   s.in_unit_of_work = false;
-  for (auto& [name, q] : queues_) {
-    for (auto it = q.messages.begin(); it != q.messages.end();) {
-      if (it->put_session == s.id) {
-        if (!commit) { it = q.messages.erase(it); continue; }
-        it->put_session = 0;
-        Arrived(*it);
-      } else if (it->get_session == s.id) {
-        if (commit) {
-          Removed(*it, true);
-          it = q.messages.erase(it);
-          continue;
-        }
-        it->get_session = 0;
-        ++it->md.BackoutCount;
+  while (Message* m = s.unit_of_work.head) {
+    Unlink<&Message::uow>(s.unit_of_work, m);
+    MessageStore& store = *m->store;
+    if (m->put_session == s.id) {
+      if (!commit) {
+        store.Take(m);
+        continue;
       }
-      ++it;
+      store.Release(m);
+      Arrived(*m);
+    } else if (commit) {
+      Removed(*store.Take(m), true);
+    } else {
+      ++m->md.BackoutCount;
+      store.Release(m);
     }
   }
   activity_ = true;
@@ -585,7 +621,7 @@ bool IsIntSelector(MQLONG selector) { return selector >= MQIA_FIRST && selector 
 std::optional<MQLONG> QueueIntAttr(const Queue& q, MQLONG selector) {
   const QueueAttrs& a = q.attrs;
   switch (selector) {
-    case MQIA_CURRENT_Q_DEPTH: return static_cast<MQLONG>(q.messages.size());
+    case MQIA_CURRENT_Q_DEPTH: return static_cast<MQLONG>(q.messages.depth());
     case MQIA_MAX_Q_DEPTH: return a.max_depth;
     case MQIA_OPEN_INPUT_COUNT: return q.open_input;
     case MQIA_OPEN_OUTPUT_COUNT: return q.open_output;

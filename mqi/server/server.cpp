@@ -12,6 +12,8 @@
 #include <csignal>
 #include <sstream>
 
+#include "operator.h"
+
 namespace vrqsim {
 
 namespace {
@@ -246,6 +248,12 @@ std::string Server::Admin(const std::string& command, int requester, bool& ok) {
   std::string verb, arg;
   in >> verb >> arg;
   ok = true;
+  const size_t space = command.find(' ');
+  const std::string rest = space == std::string::npos ? std::string() : command.substr(space + 1);
+  if (auto reply = OperatorCommand(qm_, verb, rest)) {
+    ok = reply->ok;
+    return reply->text;
+  }
   if (verb == "stop") {
     stopping_ = true;
     return "queue manager " + qm_.name() + " ending";

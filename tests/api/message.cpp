@@ -7,19 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "../../common/pcf/memory_hook.h"
+#include "alloc_interpose.h"
 #include "vrqtest.h"
 
 namespace {
 int g_fail_next = 0;  // number of following allocations that fail
 }
 
-extern "C" void* vrq_alloc_hook(void* old, std::size_t size) {
-  if (g_fail_next > 0) {
-    --g_fail_next;
-    return nullptr;
-  }
-  return old == nullptr ? std::malloc(size) : std::realloc(old, size == 0 ? 1 : size);
+bool TestAllocationFails(void*, std::size_t) {
+  if (g_fail_next == 0) return false;
+  --g_fail_next;
+  return true;
 }
 
 namespace {
@@ -91,6 +89,45 @@ TEST(Message, AppendGrowsByTheShortfallPlusAHeader) {
   EXPECT_EQ(std::string(to.pData + 310, 310), std::string(10, 'a') + std::string(300, 'b'));
   DeleteMessage(&to);
   DeleteMessage(&from);
+}
+
+// A source that views part of the destination's own block must survive the block moving
+// when the destination grows (large enough that the heap moves it to fresh pages).
+TEST(Message, AppendFromAViewOfTheDestinationItself) {
+  constexpr int kLarge = 300 * 1024;
+  MESSAGE to{};
+  ASSERT_EQ(CreateMessage(&to, kLarge), 1);
+  Fill(to, kLarge / 2, 'x');
+  Fill(to, kLarge / 2, 'y');
+  MESSAGE view{};
+  view.lKind = 1;
+  view.pData = to.pData + kLarge / 2;  // the 'y' half
+  view.lMaxLength = view.lMsgLength = kLarge / 2;
+  ASSERT_EQ(AppendMessage(&to, &view), 1);
+  ASSERT_EQ(to.lMsgLength, 136 + kLarge + kLarge / 2);
+  EXPECT_EQ(std::string(to.pData + kLarge, kLarge / 2), std::string(kLarge / 2, 'y'));
+
+  // Copying a view of a record into that record keeps exactly the viewed bytes.
+  view.pData = to.pData + kLarge - 4;
+  view.lMaxLength = view.lMsgLength = 8;  // "yyyy" + "yyyy"
+  std::memcpy(to.pData + kLarge - 4, "abcdefgh", 8);
+  ASSERT_EQ(CopyMessage(&view, &to), 1);
+  EXPECT_EQ(to.lMsgLength, 136 + 8);
+  EXPECT_EQ(std::string(to.pData, 8), "abcdefgh");
+  DeleteMessage(&to);
+}
+
+// Copying a record onto itself keeps it as it is: a reset first would lose its data.
+TEST(Message, CopyOntoItselfKeepsTheRecord) {
+  MESSAGE m{};
+  ASSERT_EQ(CreateMessage(&m, 16), 1);
+  Fill(m, 5, 'q');
+  m.MsgDesc.Priority = 3;
+  EXPECT_EQ(CopyMessage(&m, &m), 1);
+  EXPECT_EQ(m.lMsgLength, 136 + 5);
+  EXPECT_EQ(std::string(m.pData, 5), "qqqqq");
+  EXPECT_EQ(m.MsgDesc.Priority, 3);
+  DeleteMessage(&m);
 }
 
 TEST(Message, CopyAndResetKeepTheBlockAndTakeTheDescriptor) {
@@ -165,8 +202,8 @@ auto FailingOnce(F f) {
 
 TEST(Message, FailedAllocationsLeaveRecordsUnchanged) {
 #ifdef _WIN32
-  GTEST_SKIP() << "a DLL calls its own allocation hook: the program's vrq_alloc_hook reaches the "
-                  "library only through ELF symbol interposition";
+  GTEST_SKIP() << "a DLL calls its own fNewMemory: the program's failing one (alloc_interpose.h) "
+                  "reaches the library only through ELF symbol interposition";
 #endif
   MESSAGE m{};
   int created = 1;

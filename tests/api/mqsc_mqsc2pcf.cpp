@@ -2,6 +2,9 @@
 // escape command, the free-form z/OS responses, and bad response text.
 #include <gtest/gtest.h>
 
+#include <cmqc.h>
+#include <cmqxc.h>
+
 #include <string>
 
 #include "mqsc_pcf_support.h"
@@ -79,15 +82,17 @@ TEST(MqscResponseToPcf, NamedSpecialValuesAndBareValueKeywords) {
   EXPECT_EQ(v, MQUS_TRANSMISSION);
   DeletePcfMessage(pcf);
 
+  // An unknown value name fails the translation (5002); the rest is still read.
   pcf = ToPcf(MQCMD_INQUIRE_Q, "CSQM201I QUEUE(Q) NOSHARE HARDENBO DEFPSIST(YES) DEFSOPT(BOGUS)", &r);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.reason, 5002);
   EXPECT_TRUE(IntParam(pcf, MQIA_SHAREABILITY, &v));
   EXPECT_EQ(v, MQQA_NOT_SHAREABLE);
   EXPECT_TRUE(IntParam(pcf, MQIA_HARDEN_GET_BACKOUT, &v));
   EXPECT_EQ(v, MQQA_BACKOUT_HARDENED);
   EXPECT_TRUE(IntParam(pcf, MQIA_DEF_PERSISTENCE, &v));
   EXPECT_EQ(v, MQPER_PERSISTENT);
-  EXPECT_FALSE(IntParam(pcf, MQIA_DEF_INPUT_OPEN_OPTION, &v));  // unknown value name: left out
+  EXPECT_FALSE(IntParam(pcf, MQIA_DEF_INPUT_OPEN_OPTION, &v));
   DeletePcfMessage(pcf);
 }
 
@@ -112,6 +117,77 @@ TEST(MqscResponseToPcf, StringAndListLayouts) {
   pcf = ToPcf(MQCMD_INQUIRE_CHANNEL, "CSQM201I CHANNEL(C) CONNAME(host(1414)) DESCR('a,b')", &r);
   EXPECT_EQ(StrParam(pcf, MQCACH_CONNECTION_NAME), "host(1414)");
   EXPECT_EQ(StrParam(pcf, MQCACH_DESC), "'a,b'");
+  DeletePcfMessage(pcf);
+}
+
+// Names read back as IBM's constants; a number where MQSC has a name, or a name where it
+// has a number, is an error rather than a wrong value.
+TEST(MqscResponseToPcf, NamedValuesAndCountersReadBack) {
+  Result r;
+  int v = -1;
+  PcfMessage* pcf = ToPcf(MQCMD_INQUIRE_Q_MGR, "CSQM201I QMNAME(QM1) SCHINIT(MANUAL) SCMDSERV(QMGR)", &r);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(IntParam(pcf, MQIA_CHINIT_CONTROL, &v));
+  EXPECT_EQ(v, MQSVC_CONTROL_MANUAL);
+  DeletePcfMessage(pcf);
+
+  pcf = ToPcf(MQCMD_INQUIRE_TOPIC, "CSQM201I TOPIC(T) DURSUB(NO) PUB(ASPARENT)", &r);
+  EXPECT_TRUE(IntParam(pcf, MQIA_DURABLE_SUB, &v));
+  EXPECT_EQ(v, MQSUB_DURABLE_INHIBITED);
+  EXPECT_TRUE(IntParam(pcf, MQIA_INHIBIT_PUB, &v));
+  EXPECT_EQ(v, MQTA_PUB_AS_PARENT);
+  DeletePcfMessage(pcf);
+
+  pcf = ToPcf(MQCMD_INQUIRE_Q_MGR, "CSQM201I QMNAME(QM1) SCHINIT(2)", &r);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.reason, 5002);
+  DeletePcfMessage(pcf);
+  pcf = ToPcf(MQCMD_INQUIRE_Q, "CSQM201I QUEUE(Q) MAXDEPTH(LOTS)", &r);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.reason, 5002);
+  DeletePcfMessage(pcf);
+
+  // Blank monitoring counters are not available (-1), as IBM's PCF reports them.
+  pcf = ToPcf(MQCMD_INQUIRE_Q_STATUS, "CSQM201I QSTATUS(Q1) TYPE(QUEUE) MSGAGE( ) QTIME( , )", &r);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(IntParam(pcf, MQIACF_OLDEST_MSG_AGE, &v));
+  EXPECT_EQ(v, MQMON_NOT_AVAILABLE);
+  MESSAGE times{};
+  ASSERT_TRUE(GetAttrByID(MQIACF_Q_TIME_INDICATOR, &times, pcf));
+  EXPECT_TRUE(GetPcfIntListAttrValue(&times, 1, &v));
+  EXPECT_EQ(v, MQMON_NOT_AVAILABLE);
+  DeleteMessage(&times);
+  DeletePcfMessage(pcf);
+
+  pcf = ToPcf(MQCMD_INQUIRE_Q_MGR, "CSQM201I QMNAME(QM1) EXPRYINT(OFF) MAXPROPL(NOLIMIT)", &r);
+  EXPECT_TRUE(IntParam(pcf, MQIA_EXPIRY_INTERVAL, &v));
+  EXPECT_EQ(v, 0);
+  EXPECT_TRUE(IntParam(pcf, MQIA_MAX_PROPERTIES_LENGTH, &v));
+  EXPECT_EQ(v, MQPROP_UNRESTRICTED_LENGTH);
+  DeletePcfMessage(pcf);
+
+  pcf = ToPcf(MQCMD_RESET_Q_STATS, "CSQM201I QSTATS(Q1) RESETINT(60) HIQDEPTH(12) MSGSIN(30) MSGSOUT(25)", &r);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(StrParam(pcf, MQCA_Q_NAME), "Q1");
+  for (auto [parameter, expected] : {std::pair{MQIA_TIME_SINCE_RESET, 60}, {MQIA_HIGH_Q_DEPTH, 12},
+                                     {MQIA_MSG_ENQ_COUNT, 30}, {MQIA_MSG_DEQ_COUNT, 25}}) {
+    EXPECT_TRUE(IntParam(pcf, parameter, &v)) << parameter;
+    EXPECT_EQ(v, expected);
+  }
+  DeletePcfMessage(pcf);
+
+  // A channel definition's compression list is an integer list, as IBM's PCF carries it.
+  pcf = ToPcf(MQCMD_INQUIRE_CHANNEL, "CSQM201I CHANNEL(C) COMPMSG(ZLIBFAST,RLE) MSGEXIT(A,B)", &r);
+  EXPECT_EQ(r.status, 0);
+  MESSAGE a{};
+  ASSERT_TRUE(GetAttrByID(MQIACH_MSG_COMPRESSION, &a, pcf));
+  EXPECT_EQ(reinterpret_cast<const MQCFIL*>(a.pData)->Type, MQCFT_INTEGER_LIST);
+  EXPECT_TRUE(GetPcfIntListAttrValue(&a, 1, &v));
+  EXPECT_EQ(v, MQCOMPRESS_RLE);
+  DeleteMessage(&a);
+  ASSERT_TRUE(GetAttrByID(MQCACH_MSG_EXIT_NAME, &a, pcf));
+  EXPECT_EQ(reinterpret_cast<const MQCFSL*>(a.pData)->Count, 2);
+  DeleteMessage(&a);
   DeletePcfMessage(pcf);
 }
 

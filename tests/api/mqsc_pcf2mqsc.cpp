@@ -69,9 +69,114 @@ TEST(MqscPcfToText, ValuesByType) {
   empty.Str(MQCA_Q_MGR_DESC, "");
   EXPECT_EQ(ToMqsc(empty).text, "ALTER QMGR DESCR(' ')");
 
+  // Nothing is left out: a number the keyword has no name for, and a parameter the command
+  // has no keyword for, stop the translation at their structure.
   Pcf unknown(MQCMD_CHANGE_Q_MGR);
-  unknown.Int(MQIA_AUTHORITY_EVENT, 77).Int(9999, 1).Str(MQCA_Q_MGR_DESC, "d");
-  EXPECT_EQ(ToMqsc(unknown).text, "ALTER QMGR DESCR('d')");
+  unknown.Str(MQCA_Q_MGR_DESC, "d").Int(MQIA_AUTHORITY_EVENT, 77);
+  auto u = ToMqsc(unknown);
+  EXPECT_EQ(u.status, 2);
+  EXPECT_EQ(u.reason, 5002);
+  EXPECT_EQ(u.count, 2);
+  Pcf foreign(MQCMD_CHANGE_Q_MGR);
+  foreign.Int(9999, 1).Str(MQCA_Q_MGR_DESC, "d");
+  auto f = ToMqsc(foreign);
+  EXPECT_EQ(f.status, 2);
+  EXPECT_EQ(f.reason, 5008);
+  EXPECT_EQ(f.count, 1);
+  // A keyword only a response carries cannot be sent either.
+  Pcf counter(MQCMD_RESET_Q_STATS);
+  counter.Str(MQCA_Q_NAME, "Q").Int(MQIA_HIGH_Q_DEPTH, 5);
+  EXPECT_EQ(ToMqsc(counter).reason, 5008);
+}
+
+// Values MQSC names are written by name, filters with their values, exits as lists.
+TEST(MqscPcfToText, NamedValuesFiltersAndListsAsIbmWritesThem) {
+  Pcf qmgr(MQCMD_CHANGE_Q_MGR);
+  qmgr.Int(MQIA_CHINIT_CONTROL, MQSVC_CONTROL_MANUAL).Int(MQIA_STATISTICS_Q, MQMON_NONE);
+  EXPECT_EQ(ToMqsc(qmgr).text, "ALTER QMGR SCHINIT(MANUAL) STATQ(NONE)");
+
+  // Numbers MQSC names: EXPRYINT(0) and MAXPROPL(-1) are not IBM's syntax.
+  Pcf named(MQCMD_CHANGE_Q_MGR);
+  named.Int(MQIA_EXPIRY_INTERVAL, 0).Int(MQIA_MAX_PROPERTIES_LENGTH, MQPROP_UNRESTRICTED_LENGTH);
+  auto n = ToMqsc(named);
+  EXPECT_NE(n.text.find(" EXPRYINT(OFF)"), std::string::npos) << n.text;
+  EXPECT_NE(n.text.find(" MAXPROPL(NOLIMIT)"), std::string::npos) << n.text;
+
+  // NONE is a queue manager's value only: a queue takes QMGR, OFF or ON.
+  Pcf queue(MQCMD_CHANGE_Q);
+  queue.Int(MQIA_Q_TYPE, MQQT_LOCAL).Str(MQCA_Q_NAME, "Q").Int(MQIA_STATISTICS_Q, MQMON_NONE);
+  EXPECT_EQ(ToMqsc(queue).reason, 5002);
+
+  Pcf topic(MQCMD_CHANGE_TOPIC);
+  topic.Str(MQCA_TOPIC_NAME, "T")
+      .Int(MQIA_DURABLE_SUB, MQSUB_DURABLE_ALLOWED)
+      .Int(MQIA_PROXY_SUB, MQTA_PROXY_SUB_FIRSTUSE)
+      .Int(MQIA_WILDCARD_OPERATION, MQTA_PASSTHRU);
+  auto t = ToMqsc(topic);
+  EXPECT_NE(t.text.find(" DURSUB(YES)"), std::string::npos) << t.text;
+  EXPECT_NE(t.text.find(" PROXYSUB(FIRSTUSE)"), std::string::npos) << t.text;
+  EXPECT_NE(t.text.find(" WILDCARD(PASSTHRU)"), std::string::npos) << t.text;
+
+  Pcf handles(MQCMD_INQUIRE_Q_STATUS);
+  handles.Str(MQCA_Q_NAME, "Q1").Int(MQIACF_Q_STATUS_TYPE, MQIACF_Q_HANDLE);
+  EXPECT_EQ(ToMqsc(handles).text, "DISPLAY QSTATUS('Q1') TYPE(HANDLE)");
+
+  // The channel type filter is TYPE; CHLTYPE is the attribute a response carries anyway.
+  Pcf senders(MQCMD_INQUIRE_CHANNEL);
+  senders.Str(MQCACH_CHANNEL_NAME, "C*").Int(MQIACH_CHANNEL_TYPE, MQCHT_SENDER);
+  EXPECT_EQ(ToMqsc(senders).text, "DISPLAY CHANNEL('C*') TYPE(SDR)");
+  Pcf asked(MQCMD_INQUIRE_CHANNEL);
+  asked.Str(MQCACH_CHANNEL_NAME, "C*").IntList(MQIACF_CHANNEL_ATTRS, {MQIACH_CHANNEL_TYPE, MQCACH_DESC});
+  EXPECT_EQ(ToMqsc(asked).text, "DISPLAY CHANNEL('C*') CHLTYPE DESCR");
+
+  // CLUSTER is both a filter and an attribute one can ask for.
+  Pcf clustered(MQCMD_INQUIRE_Q);
+  clustered.Str(MQCA_Q_NAME, "Q*").Str(MQCA_CLUSTER_NAME, "C1").IntList(MQIACF_Q_ATTRS, {MQCA_CLUSTER_NAME});
+  EXPECT_EQ(ToMqsc(clustered).text, "DISPLAY QUEUE('Q*') CLUSTER('C1') CLUSTER");
+
+  Pcf saved(MQCMD_INQUIRE_CHANNEL_STATUS);
+  saved.Str(MQCACH_CHANNEL_NAME, "C").Int(MQIACH_CHANNEL_INSTANCE_TYPE, MQOT_SAVED_CHANNEL);
+  EXPECT_EQ(ToMqsc(saved).text, "DISPLAY CHSTATUS('C') SAVED");
+
+  Pcf receiver(MQCMD_CREATE_CHANNEL);
+  receiver.Str(MQCACH_CHANNEL_NAME, "R")
+      .Int(MQIACH_CHANNEL_TYPE, MQCHT_RECEIVER)
+      .Int(MQIACH_PUT_AUTHORITY, MQPA_ALTERNATE_OR_MCA)
+      .StrList(MQCACH_MSG_EXIT_NAME, {"lib(a)", "B"}, 16)
+      .Str(MQCACH_RCV_EXIT_NAME, "one");
+  auto c = ToMqsc(receiver);
+  EXPECT_NE(c.text.find(" PUTAUT(ALTMCA)"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(" MSGEXIT('lib(a)', 'B')"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(" RCVEXIT('one')"), std::string::npos) << c.text;
+
+  // LIVE and ALL only select in DISPLAY; a definition is placed in one disposition.
+  Pcf live(MQCMD_CREATE_CHANNEL);
+  live.Str(MQCACH_CHANNEL_NAME, "S").Int(MQIACH_CHANNEL_TYPE, MQCHT_SENDER).Int(MQIA_QSG_DISP, MQQSGD_LIVE);
+  EXPECT_EQ(ToMqsc(live).reason, 5002);
+
+  Pcf refresh(10684);  // REFRESH SECURITY
+  refresh.Int(MQIACF_SECURITY_ITEM, MQSECITEM_MQQUEUE).Int(MQIACF_SECURITY_TYPE, MQSECTYPE_CLASSES);
+  EXPECT_EQ(ToMqsc(refresh).text, "REFRESH SECURITY (MQQUEUE) TYPE(CLASSES)");
+
+  Pcf process(MQCMD_CREATE_PROCESS);
+  process.Str(MQCA_PROCESS_NAME, "P").Int(MQIA_APPL_TYPE, MQAT_CICS);
+  EXPECT_EQ(ToMqsc(process).text, "DEFINE PROCESS('P') APPLTYPE(CICS)");
+}
+
+// A keyword IBM's command for the queue's type does not take is refused, not written.
+TEST(MqscPcfToText, QueueKeywordsFollowTheQueueType) {
+  Pcf alias(MQCMD_CREATE_Q);
+  alias.Int(MQIA_Q_TYPE, MQQT_ALIAS).Str(MQCA_Q_NAME, "A").Str(MQCA_BASE_Q_NAME, "T");
+  EXPECT_EQ(ToMqsc(alias).text, "DEFINE QALIAS('A') TARGQ('T')");
+  Pcf local(MQCMD_CREATE_Q);
+  local.Int(MQIA_Q_TYPE, MQQT_LOCAL).Str(MQCA_Q_NAME, "A").Str(MQCA_BASE_Q_NAME, "T");
+  auto r = ToMqsc(local);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.reason, 5008);
+  // Only the four object types exist for a definition.
+  Pcf cluster(MQCMD_CREATE_Q);
+  cluster.Int(MQIA_Q_TYPE, MQQT_CLUSTER).Str(MQCA_Q_NAME, "A");
+  EXPECT_EQ(ToMqsc(cluster).reason, 5002);
 }
 
 TEST(MqscPcfToText, StringListLeavesOutEmptyStringsAndCutsAtBlank) {
@@ -81,7 +186,7 @@ TEST(MqscPcfToText, StringListLeavesOutEmptyStringsAndCutsAtBlank) {
 
   Pcf none(MQCMD_CREATE_NAMELIST);
   none.Str(MQCA_NAMELIST_NAME, "NL1").StrList(MQCA_NAMES, {"", ""}, 8);
-  EXPECT_EQ(ToMqsc(none).text, "DEFINE NAMELIST('NL1')");
+  EXPECT_EQ(ToMqsc(none).text, "DEFINE NAMELIST('NL1') NAMES(' ')");  // a list emptied, not left out
 }
 
 TEST(MqscPcfToText, ContinuationStartsANewLineFromTheFourthToken) {
@@ -168,6 +273,14 @@ TEST(MqscPcfToText, MalformedPcfIsRefused) {
   st->StringLength = 3;
   st->StrucLength = 6;  // not a multiple of 4
   EXPECT_EQ(ToMqsc(define).reason, 5001);
+
+  Pcf names(MQCMD_CREATE_NAMELIST);
+  names.Str(MQCA_NAMELIST_NAME, "NL").StrList(MQCA_NAMES, {"A"}, 8);
+  char* first = names.get()->PcfMsg.pData + 36;
+  auto* sl = reinterpret_cast<MQCFSL*>(first + reinterpret_cast<MQCFST*>(first)->StrucLength);
+  ASSERT_EQ(sl->Type, MQCFT_STRING_LIST);
+  sl->Count = 1 << 20;  // more strings than the structure holds
+  EXPECT_EQ(ToMqsc(names).reason, 5001);
 
   char bytes[8] = {};
   EXPECT_EQ(PcfToMqsc(bytes, sizeof bytes, nullptr, 0, &h->Reason, nullptr), 0);

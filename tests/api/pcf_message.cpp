@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "../../common/pcf/memory_hook.h"
+#include "alloc_interpose.h"
 #include "pcf_test_util.h"
 #include "vrqtest.h"
 
@@ -14,10 +14,7 @@ namespace {
 int g_fail_at = 0;  // the allocation (counted from 1) that fails; 0 for none
 }
 
-extern "C" void* vrq_alloc_hook(void* old, std::size_t size) {
-  if (g_fail_at > 0 && --g_fail_at == 0) return nullptr;
-  return old == nullptr ? std::malloc(size) : std::realloc(old, size == 0 ? 1 : size);
-}
+bool TestAllocationFails(void*, std::size_t) { return g_fail_at > 0 && --g_fail_at == 0; }
 
 namespace {
 
@@ -131,6 +128,31 @@ TEST(PcfMessage, IndexFollowsTheBlockWhenAppendingMovesIt) {
   EXPECT_EQ(out.bytes(), big.bytes());
 }
 
+// Copying a parameter of a message into the same message: the source moves with the
+// block when the message grows, and its Type still decides the header's Version.
+TEST(PcfMessage, AppendingItsOwnParameterCopiesIt) {
+  Msg msg(MQCMD_INQUIRE_Q, MQCFT_COMMAND, 0);
+  Attr big, bytes;
+  const std::string text(300 * 1024, 'T');
+  ASSERT_EQ(CreatePcfStrAttr(&big.m, MQCACF_ESCAPE_TEXT, text.c_str()), 1);
+  ASSERT_EQ(CreatePcfByteStrAttr(&bytes.m, 7007, "\x01\x02\x03", 3), 1);
+  ASSERT_EQ(AppendAttr(msg.p, &bytes.m), 1);
+  ASSERT_EQ(AppendAttr(msg.p, &big.m), 1);
+  ASSERT_EQ(RawToPcf(msg.p), 1);
+  msg.set(kVersionAt, 1);  // as if the byte string had come from elsewhere
+
+  ASSERT_EQ(AppendAttr(msg.p, &msg->Attrs[2]), 1);  // big enough to move the block
+  ASSERT_EQ(AppendAttr(msg.p, &msg->Attrs[1]), 1);
+  EXPECT_EQ(msg.word(kVersionAt), 2);
+  EXPECT_EQ(msg.word(kCountAt), 4);
+  ASSERT_EQ(RawToPcf(msg.p), 1);
+  Attr out;
+  ASSERT_EQ(GetAttrByPos(3, &out.m, msg.p), 1);
+  EXPECT_TRUE(out.bytes() == big.bytes());
+  ASSERT_EQ(GetAttrByPos(4, &out.m, msg.p), 1);
+  EXPECT_EQ(out.bytes(), bytes.bytes());
+}
+
 TEST(PcfMessage, ResetSizeAndCopyWithChain) {
   Msg msg(MQCMD_INQUIRE_Q, MQCFT_COMMAND, 8);
   Attr a;
@@ -222,8 +244,8 @@ namespace {
 
 TEST(PcfMessage, AllocationFailuresLeaveThingsAsTheyWere) {
 #ifdef _WIN32
-  GTEST_SKIP() << "a DLL calls its own allocation hook: the program's vrq_alloc_hook reaches the "
-                  "library only through ELF symbol interposition";
+  GTEST_SKIP() << "a DLL calls its own fNewMemory: the program's failing one (alloc_interpose.h) "
+                  "reaches the library only through ELF symbol interposition";
 #endif
   PcfMessage* noObject = nullptr;
   PcfMessage* noBlock = nullptr;

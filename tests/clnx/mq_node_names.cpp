@@ -12,6 +12,7 @@
 #include <cctype>
 
 #include "mq_node_test.h"
+#include "vrqsign.h"
 #include "vrqtest.h"
 
 namespace {
@@ -82,12 +83,20 @@ TEST(MqNodeNames, NewNodeIdentityAndTracePoints) {
     Pcf msg(MQCMD_PING_Q_MGR);
     ASSERT_EQ(pair.client->pfnWrite(msg.m, pair.client.get()), 1);
     ASSERT_EQ(pair.peer->pfnRead(msg.m, pair.peer.get()), 1);
+    uint32_t* signature = nullptr;
+    ASSERT_EQ(sgx_get_signature(&signature), 1);
+    ASSERT_EQ(mnSWrite(msg.m, pair.client.get(), 1, signature), 1);
+    ASSERT_EQ(mnSRead(msg.m, pair.peer.get(), 1), 1);
+    sgx_release_signature(&signature);
   }
   ASSERT_EQ(mnGSetTraceCallBack(nullptr), 1);
-  for (const char* point : {"CreateMQNode", "mnOpen", "mnWriteMsg", "mnWriteToNode", "mnRead", "DeleteMQNode",
-                            "mnClose", "mnClearPeningIO"}) {
+  for (const char* point : {"CreateMQNode", "mnOpen", "mnWriteMsg", "mnWriteToNode", "mnReadMsg", "mnRead",
+                            "mnSWriteMsg", "mnSReadMsg", "mnSRead", "DeleteMQNode", "mnClose", "mnClearPeningIO"}) {
     EXPECT_NE(std::find(g_points.begin(), g_points.end(), point), g_points.end()) << point;
   }
+  // The receive loop runs under its own point before the read that uses it reports.
+  const auto loop = std::find(g_points.begin(), g_points.end(), "mnReadMsg");
+  EXPECT_LT(loop - g_points.begin(), std::find(g_points.begin(), g_points.end(), "mnRead") - g_points.begin());
 }
 
 TEST(MqNodeNames, NullNodesAndErrors) {

@@ -49,3 +49,68 @@ TEST(MqiCommandLine, LifecycleAndUsage) {
   EXPECT_NE(usage.out.find("produces no EXCEPTION reports"), std::string::npos);
   EXPECT_EQ(Sim({}, env).status, 2);
 }
+
+TEST(MqiCommandLine, HelpUnknownCommandsAndMissingQueueManagers) {
+  vrqtest::TempDir dir;
+  const std::vector<std::string> env{"VRQSIM_DIR=" + dir.path()};
+  auto help = Sim({"help"}, env);
+  EXPECT_EQ(help.status, 0);
+  for (const char* command : {"create", "start", "run", "stop", "delete", "status", "put", "get", "browse", "display",
+                              "depth", "clear", "define", "alter", "fault", "help"})
+    EXPECT_NE(help.out.find("\n  " + std::string(command) + " "), std::string::npos) << command;
+  EXPECT_EQ(Sim({}, env).err, help.out);
+
+  for (const auto& args : {std::vector<std::string>{"bogus"}, {"bogus", "QM1"}}) {
+    auto unknown = Sim(args, env);
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown command bogus"), std::string::npos) << unknown.err;
+  }
+  for (const auto& args : {std::vector<std::string>{"fault", "NOPE", "crash"}, {"get", "NOPE", "Q"},
+                           {"put", "NOPE", "Q", "x"}, {"display", "NOPE"}, {"stop", "NOPE"}, {"status", "NOPE"},
+                           {"define", "NOPE", "QLOCAL(Q)"}, {"start", "NOPE"}}) {
+    auto missing = Sim(args, env);
+    EXPECT_EQ(missing.status, 1) << args[0];
+    EXPECT_EQ(missing.err, "vrqsim: queue manager NOPE does not exist\n") << args[0];
+  }
+  ASSERT_EQ(Sim({"create", "QM.DOWN"}, env).status, 0);
+  for (const auto& args : {std::vector<std::string>{"display", "QM.DOWN"}, {"get", "QM.DOWN", "Q"}}) {
+    auto down = Sim(args, env);
+    EXPECT_EQ(down.status, 1);
+    EXPECT_NE(down.err.find("queue manager QM.DOWN is not running"), std::string::npos) << down.err;
+  }
+}
+
+TEST(MqiCommandLine, AlterAndDeleteInTheDefinitionFile) {
+  vrqtest::TempDir dir;
+  const std::vector<std::string> env{"VRQSIM_DIR=" + dir.path()};
+  vrqtest::WriteFile(dir.file("alter.mqsc"),
+                     "ALTER QLOCAL(SYSTEM.DEFAULT.LOCAL.QUEUE) MAXDEPTH(7) DESCR('altered')\n"
+                     "DEFINE QLOCAL(GONE)\nDELETE QLOCAL(GONE)\nDEFINE QMODEL(M1)\nALTER QMODEL(M1) DEFTYPE(PERMDYN)\n");
+  ASSERT_EQ(Sim({"create", "QM.ALT", "-d", dir.file("alter.mqsc")}, env).status, 0);
+  ASSERT_EQ(Sim({"start", "QM.ALT"}, env).status, 0);
+  auto shown = Sim({"display", "QM.ALT"}, env);
+  Sim({"stop", "QM.ALT"}, env);
+  EXPECT_NE(shown.out.find("SYSTEM.DEFAULT.LOCAL.QUEUE  QLOCAL          0          7"), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.out.find("GONE"), std::string::npos);
+
+  // What cannot be carried out stops the start with the line named.
+  const std::pair<const char*, const char*> bad[] = {
+      {"ALTER QLOCAL(NOPE) MAXDEPTH(1)\n", "line 1: queue NOPE does not exist"},
+      {"* first\nALTER QMODEL(SYSTEM.DEAD.LETTER.QUEUE) MAXDEPTH(1)\n", "line 2: queue SYSTEM.DEAD.LETTER.QUEUE is not a QMODEL queue"},
+      {"DELETE QLOCAL(NOPE)\n", "line 1: queue NOPE does not exist"},
+  };
+  int n = 0;
+  for (const auto& [text, error] : bad) {
+    const std::string qm = "QM.BAD" + std::to_string(++n);
+    vrqtest::WriteFile(dir.file(qm + ".mqsc"), text);
+    ASSERT_EQ(Sim({"create", qm, "-d", dir.file(qm + ".mqsc")}, env).status, 0);
+    auto start = Sim({"start", qm}, env);
+    EXPECT_EQ(start.status, 1);
+    EXPECT_NE(start.err.find(error), std::string::npos) << start.err;
+  }
+  vrqtest::WriteFile(dir.file("blank.mqsc"), "\v\f\n \v\n");  // blank lines of other white space
+  EXPECT_EQ(Sim({"create", "QM.BLANK", "-d", dir.file("blank.mqsc")}, env).status, 0);
+  vrqtest::WriteFile(dir.file("parse.mqsc"), "ALTER QLOCAL(Q) REPLACE\nDELETE QMODEL(M) PURGE\n");
+  auto parse = Sim({"create", "QM.PARSE", "-d", dir.file("parse.mqsc")}, env);
+  EXPECT_NE(parse.err.find("line 1: unknown keyword REPLACE"), std::string::npos) << parse.err;
+}

@@ -4,17 +4,14 @@
 #include <cstdlib>
 #include <memory>
 
-#include "../../common/pcf/memory_hook.h"
+#include "alloc_interpose.h"
 #include "mqtx_test.h"
 
 namespace {
 std::size_t g_failSize = 0;  // allocations of exactly this size fail while non-zero
 }
 
-extern "C" void* vrq_alloc_hook(void* old, std::size_t size) {
-  if (g_failSize != 0 && size == g_failSize) return nullptr;
-  return old == nullptr ? std::malloc(size) : std::realloc(old, size == 0 ? 1 : size);
-}
+bool TestAllocationFails(void*, std::size_t size) { return g_failSize != 0 && size == g_failSize; }
 
 namespace {
 

@@ -1,5 +1,6 @@
 // MQManager against a stand-in queue manager: private dynamic queues made from the model
-// queue with and without "mqqual.ini" (asterisk only within the first 33 characters),
+// queue with and without "mqqual.ini" (asterisk always within the first 33 characters), a
+// connection shared with the caller (2002) left connected,
 // queues emptied on open, requests whose reply-to fields name the object's reply queue,
 // identifiers carried between header and descriptor, the command server answering a PCF
 // ping, and the failure paths with their log messages.
@@ -76,22 +77,30 @@ TEST(Manager, FullLengthQualifiersKeepTheAsteriskWithinThirtyThreeCharacters) {
   Install inst;
   inst.Qual("ORVANE.MODEL.QUEUE=SITE.MODEL\nORVANE.HLQ=HHHHHHHH\nORVANE.MLQ=MMMMMMMM\n");
   vrqtest::StandinQm qm("QM.MGR", kDefinitions);
-  // Prefix HHHHHHHH.MMMMMMMM.REPLY.PING (28): ".INQ" and ".CMD" end at 32, the asterisk
-  // at 33 is accepted; ".HASH" ends at 33 and is used exactly.
+  // Prefix HHHHHHHH.MMMMMMMM.REPLY.PING (28): ".INQ" and ".CMD" end at 32 with the asterisk
+  // at 33; ".HASH" would end at 33, so the prefix is cut by one to keep the asterisk.
   Manager m(CreateDMQManager(qm.name().c_str(), nullptr, "PING", "PING"));
   ASSERT_TRUE(m);
   EXPECT_STREQ(m->pReplyInqQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PING.INQ*");
   EXPECT_STREQ(m->pReplyCmdQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PING.CMD*");
-  EXPECT_STREQ(m->pHashQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PING.HASH");
+  EXPECT_STREQ(m->pHashQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PIN.HASH*");
   EXPECT_STREQ(m->pEventQ->szName, "HHHHHHHH.MMMMMMMM.EVENT.PING*");
   ASSERT_EQ(qmOpen(m.get(), ""), 1) << m->lReason;
-  EXPECT_EQ(Trimmed(m->pHashQ->szName, 48), "HHHHHHHH.MMMMMMMM.REPLY.PING.HASH");
 
-  // An eight-character format fills the prefix to 32: every name is exact.
-  Manager exact(CreateDMQManager(qm.name().c_str(), nullptr, "PING", "PINGPING"));
-  EXPECT_STREQ(exact->pReplyInqQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PINGPING.INQ");
-  ASSERT_EQ(qmOpen(exact.get(), ""), 1) << exact->lReason;
-  EXPECT_EQ(Trimmed(exact->pReplyCmdQ->szName, 48), "HHHHHHHH.MMMMMMMM.REPLY.PINGPING.CMD");
+  // A second user of the same names while the first still holds its queues: every name
+  // is completed by the queue manager, so nothing collides.
+  Manager second(CreateDMQManager(qm.name().c_str(), nullptr, "PING", "PING"));
+  ASSERT_EQ(qmOpen(second.get(), ""), 1) << second->lReason;
+  EXPECT_NE(Trimmed(m->pHashQ->szName, 48), Trimmed(second->pHashQ->szName, 48));
+
+  // An eight-character format makes the prefix 32 long: each name is cut to 32 with its
+  // suffix kept, and the asterisk is the 33rd character.
+  Manager full(CreateDMQManager(qm.name().c_str(), nullptr, "PING", "PINGPING"));
+  EXPECT_STREQ(full->pReplyInqQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PING.INQ*");
+  EXPECT_STREQ(full->pHashQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.PIN.HASH*");
+  ASSERT_EQ(qmOpen(full.get(), ""), 1) << full->lReason;
+  Manager fullAgain(CreateDMQManager(qm.name().c_str(), nullptr, "PING", "PINGPING"));
+  ASSERT_EQ(qmOpen(fullAgain.get(), ""), 1) << fullAgain->lReason;
 
   // The format is given the number 8; a format that does not take one integer is used as
   // it stands.
@@ -99,6 +108,30 @@ TEST(Manager, FullLengthQualifiersKeepTheAsteriskWithinThirtyThreeCharacters) {
   EXPECT_STREQ(numbered->pReplyCmdQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.P08.CMD*");
   Manager unsafe(CreateDMQManager(qm.name().c_str(), nullptr, "P", "%s%n"));
   EXPECT_STREQ(unsafe->pReplyCmdQ->szName, "HHHHHHHH.MMMMMMMM.REPLY.%s%n.CMD*");
+}
+
+// A thread that already holds a connection gets it again from MQCONN (2002): an object
+// made on it, and the one qmTest makes for itself, must leave it connected when deleted.
+TEST(Manager, ASharedConnectionIsNotDisconnected) {
+  Install inst;
+  vrqtest::StandinQm qm("QM.MGR", kDefinitions + std::string("DEFINE QLOCAL(APP.Q)\n"));
+  Conn mine(qm.name());
+  ASSERT_EQ(mine.cc, MQCC_OK);
+  ASSERT_EQ(Put(mine.h, "APP.Q", "before"), MQRC_NONE);
+  {
+    Manager m(CreateDMQManager(qm.name().c_str(), nullptr, "PING", "PING"));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->hConn, mine.h);
+    ASSERT_EQ(qmOpen(m.get(), ""), 1) << m->lReason;
+    EXPECT_EQ(qmClose(m.get()), 1);
+    EXPECT_EQ(m->lReason, MQRC_NONE);
+  }
+  EXPECT_EQ(Put(mine.h, "APP.Q", "after the object"), MQRC_NONE);
+  PcfMessage* response = CreatePcfMessage(0, MQCFT_RESPONSE, 256);
+  ASSERT_NE(response, nullptr);
+  qmTest(qm.name().c_str(), nullptr, "PING", "PING", response);
+  DeletePcfMessage(response);
+  EXPECT_EQ(Put(mine.h, "APP.Q", "after the self-test"), MQRC_NONE);
 }
 
 TEST(Manager, RequestAndReplyThroughTheObjectsQueues) {
@@ -211,7 +244,9 @@ TEST(Manager, FailurePathsAndTheirLogMessages) {
     int opened = -1;
     const std::string log = Logged([&] { opened = qmOpen(m.get(), ""); });
     EXPECT_EQ(opened, 0);
-    EXPECT_EQ(log, "VRQ0103E qmOpen: Command Queue and/or Reply Queue not specified in pQMgr.\n");
+    // The log says what failed: the connect, with its reason.
+    EXPECT_EQ(log, "VRQ0109E qmOpen: Connect to queue manager \"QM.NOT.THERE\" failed, REASON(" +
+                       std::to_string(m->lReason) + ")\n");
     EXPECT_EQ(qmClose(m.get()), 1);  // no disconnect
     EXPECT_EQ(m->lReason, MQRC_NONE);
     // A name longer than the field is cut, not overrun.

@@ -254,7 +254,7 @@ TEST(PlatformDiscovery, MissingMqsIni) {
   EXPECT_NE(text.find("Error in fopen()\n"), std::string::npos);
   EXPECT_NE(text.find("0104W Could not open \"" + inst.Path("mqs.ini") + "\"\n"), std::string::npos);
   EXPECT_EQ(pcf.msg->pPcfHdr->CompCode, MQCC_FAILED);
-  EXPECT_EQ(pcf.msg->pPcfHdr->Reason, MQRC_UNKNOWN_OBJECT_NAME);
+  EXPECT_EQ(pcf.msg->pPcfHdr->Reason, MQRC_UNKNOWN_OBJECT_Q_MGR);  // 2086, as the header says
 
   char path[VRQ_PL_PATH_SIZE];
   ASSERT_EQ(GetErrorLogPath(VRQ_ERRLOG_QMGR, "QM.A", path), 1);

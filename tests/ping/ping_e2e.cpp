@@ -5,9 +5,11 @@
 
 #include <cmqc.h>
 
+#include <chrono>
 #include <cstring>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "standin_qm.h"
@@ -57,6 +59,30 @@ class PingRun : public ::testing::Test {
     return ok;
   }
 };
+
+// The depth of a queue manager's command queue, from a connection of the calling thread;
+// -1 when it cannot be had.
+MQLONG CommandQueueDepth(const char* qmName) {
+  MQHCONN hconn = 0;
+  MQLONG cc = 0, rc = 0;
+  char name[MQ_Q_MGR_NAME_LENGTH] = {};
+  std::strncpy(name, qmName, sizeof name);
+  MQCONN(name, &hconn, &cc, &rc);
+  if (cc == MQCC_FAILED) return -1;
+  MQOD od = {MQOD_DEFAULT};
+  std::strncpy(od.ObjectName, "SYSTEM.ADMIN.COMMAND.QUEUE", MQ_Q_NAME_LENGTH);
+  MQHOBJ hobj = 0;
+  MQLONG depth = -1;
+  MQOPEN(hconn, &od, MQOO_INQUIRE, &hobj, &cc, &rc);
+  if (cc != MQCC_FAILED) {
+    MQLONG selector = MQIA_CURRENT_Q_DEPTH;
+    MQINQ(hconn, hobj, 1, &selector, 1, &depth, 0, nullptr, &cc, &rc);
+    if (cc == MQCC_FAILED) depth = -1;
+    MQCLOSE(hconn, &hobj, MQCO_NONE, &cc, &rc);
+  }
+  MQDISC(&hconn, &cc, &rc);
+  return depth;
+}
 
 std::string Line(const std::string& out, const std::string& key) {
   std::smatch m;
@@ -110,12 +136,52 @@ TEST_F(PingRun, ConfirmationsOfArrivalAndDelivery) {
 }
 
 TEST_F(PingRun, ExpiryReportsCountAsReplies) {
-  // Nobody reads APP.SINK: every ping expires after 0.2 s and its report answers it.
+  // Nobody reads APP.SINK: every ping expires after 0.2 s and its report answers it, so the
+  // cycle ends without waiting; but with no response at all nothing was proven.
   auto r = Ping({"-mPING.QM", "-qAPP.SINK", "-b3", "-e2", "-cexp", "-w10000"});
-  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.status, MQRC_NO_MSG_AVAILABLE % 256) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_EXPIRIES"), "3");
   EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "0");
-  EXPECT_EQ(Line(r.out, "TEST_COMPLETION_CODE"), "0");
+  EXPECT_NE(r.out.find("\nWARNING: No response received from PING.QM(APP.SINK): RC(2033)\n"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(Line(r.out, "TEST_COMPLETION_CODE"), "2033");
+  EXPECT_NE(r.out.find("completed with RC(2033)"), std::string::npos);
+}
+
+TEST_F(PingRun, AllPingsExpiringWithoutACommandServerIsAFailure) {
+  ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
+  auto r = Ping({"-mPING.QM", "-b2", "-e1", "-cexp", "-w10000"});
+  EXPECT_EQ(r.status, MQRC_NO_MSG_AVAILABLE % 256) << r.out;
+  EXPECT_EQ(Line(r.out, "CONFIRMED_EXPIRIES"), "2");
+  EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "0");
+}
+
+// A put that fails part-way through the batch decides the cycle's reason, even when every
+// ping that did go out is answered and confirmed afterwards.
+TEST_F(PingRun, AFailedPutIsNotHiddenByTheReadsThatFollow) {
+  vrqtest::StandinQm small{"PING.SMALL", std::string(kDefinitions) +
+                               "DEFINE QLOCAL(SYSTEM.ADMIN.COMMAND.QUEUE) MAXDEPTH(3) REPLACE\n"};
+  ASSERT_TRUE(small.running());
+  ASSERT_TRUE(small.Fault({"cmdserver", "stop"}));
+  // The command server comes back once the batch has stopped at the full queue (three
+  // pings on it, and a moment for the fourth put to fail); then the three pings put are
+  // answered and confirmed.
+  std::thread restart([&] {
+    for (int i = 0; i < 400 && CommandQueueDepth("PING.SMALL") < 3; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    small.Fault({"cmdserver", "start"});
+  });
+  auto r = vrqtest::Run({VRQMQ_PATH, "-mPING.SMALL", "-b5", "-ccoa", "-ccod", "-w10000"}, small.env(), 60000);
+  restart.join();
+  EXPECT_NE(r.out.find("ERROR: Unable to complete ping PING.SMALL(SYSTEM.ADMIN.COMMAND.QUEUE): RC(2053)"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(Line(r.out, "MESSAGES_SENT"), "3");
+  EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "3");
+  EXPECT_EQ(Line(r.out, "CONFIRMED_DELIVERIES"), "3");
+  EXPECT_EQ(Line(r.out, "TEST_COMPLETION_CODE"), "2053");
+  EXPECT_NE(r.out.find("completed with RC(2053)"), std::string::npos);
+  EXPECT_EQ(r.status, MQRC_Q_FULL % 256);
 }
 
 TEST_F(PingRun, ReportOptionsAndAlternateUserReachTheQueue) {
@@ -189,10 +255,13 @@ TEST_F(PingRun, RepeatingRunPrintsNoReport) {
 }
 
 TEST_F(PingRun, InvalidCommandLineExitsWithUsage) {
-  auto r = Ping({"-bx"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("Usage: "), std::string::npos);
-  EXPECT_EQ(r.out.find("Pinging"), std::string::npos);
+  // With a queue manager named, so that only the number is wrong.
+  for (const char* bad : {"-bx", "-b0", "-b-5", "-w-5"}) {
+    auto r = Ping({"-mPING.QM", bad});
+    EXPECT_EQ(r.status, 1) << bad;
+    EXPECT_NE(r.out.find("Usage: "), std::string::npos) << bad;
+    EXPECT_EQ(r.out.find("Pinging"), std::string::npos) << bad;
+  }
 }
 
 }  // namespace

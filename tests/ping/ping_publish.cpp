@@ -91,6 +91,20 @@ TEST(FactPublishing, RepeatingRunPublishesWithoutPrinting) {
   EXPECT_NE(collector.Receive(3000).find("MESSAGES_SENT=1"), std::string::npos);
 }
 
+// A collector host that cannot be looked up: the look-up's error is the cause shown, and
+// a run whose facts went nowhere does not end with status 0.
+TEST(FactPublishing, UnknownHostFailsTheRunWithTheLookUpError) {
+  vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
+  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-w5000", "-hno.such.host.invalid"}, qm.env(), 60000);
+  EXPECT_NE(r.out.find("ERROR: failed to write to host(service)=no.such.host.invalid(6000)"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Description of last errno: host name look-up of \"no.such.host.invalid\" failed: "),
+            std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Success"), std::string::npos);
+  EXPECT_NE(r.out.find("completed with RC(0)"), std::string::npos);  // the queue manager answered
+  EXPECT_NE(r.status, 0);
+}
+
 TEST(FactPublishing, EnvironmentHelpersSendToVxOutput) {
   UdpCollector collector;
   SocketRecord* publisher = publishOpen(1);

@@ -116,9 +116,26 @@ TEST(PingArgsParse, OptionsAndDefaults) {
   EXPECT_EQ(d.args.lWait, 60000);
   EXPECT_EQ(d.args.lBatch, 10);
 
-  // Numbers follow the plain decimal conversion: junk after the digits is ignored.
-  EXPECT_EQ(Parse({"-mQM1", "-b12abc"}).args.lBatch, 12);
-  EXPECT_EQ(Parse({"-mQM1", "-bxyz"}).args.lBatch, 0);
+  // The edges of each range are accepted.
+  Parsed edges = Parse({"-mQM1", "-e-1", "-w-1", "-b1", "-s0", "-v0", "-d0"});
+  ASSERT_EQ(edges.valid, 1) << edges.usage;
+  EXPECT_EQ(edges.args.lExpiry, -1);
+  EXPECT_EQ(edges.args.lWait, -1);
+  EXPECT_EQ(Parse({"-mQM1", "-w0"}).args.lWait, 0);
+  EXPECT_EQ(Parse({"-mQM1", "-b2147483647"}).valid, 1);
+}
+
+// A number that is not one, or is out of its option's range, would otherwise run a cycle
+// that proves nothing (a batch of 0) or one that asks the queue manager for nonsense.
+TEST(PingArgsParse, NumbersMustBeWholeAndInRange) {
+  const std::string usage = vrqtest::DataFile("ping/usage.txt");
+  for (const char* bad : {"-b0", "-b-5", "-bxyz", "-b12abc", "-b2147483648", "-b99999999999",
+                          "-w-5", "-w-2", "-e0", "-e-2", "-s-1", "-s104857601", "-v3", "-v-1",
+                          "-d-1", "-d1.5", "-w 5"}) {
+    Parsed p = Parse({"-mQM1", bad});
+    EXPECT_EQ(p.valid, 0) << bad;
+    EXPECT_EQ(p.usage, usage) << bad;  // the usage alone, like an empty value
+  }
 }
 
 TEST(PingArgsParse, InvalidLinesGiveTheUsage) {

@@ -1,13 +1,16 @@
 // The ping utility's command line: each argument is a two-character option with its value
 // in the same argument ("-mQM1"). Text values that do not fit their fields are refused
 // (queue manager, queue, host, port), except the alternate user, which is cut to 12
-// characters.
+// characters. Numeric values must be whole decimal numbers within their option's range.
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -15,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: %s\t-mQMgrName [-qQueueName] [-eExpiry] [-wWait] [-bBatch]\n"
     "\t\t[-v0|1|2] [-ualt-user] [-cexp] [-ccoa]\n"
-    "\t\t[-ccod] [-cdlq] [-cexc]\n\n";
+    "\t\t[-ccod] [-cdlq] [-cexc]\n"
+    "\t\t[-ojson] [-oprometheus[:File]]\n\n";
 
 constexpr const char* kOptions =
     "Options:\n"
@@ -34,9 +38,12 @@ constexpr const char* kOptions =
     "\t-cexp       -- generate confirm-on-expiry report\n"
     "\t-cexc       -- generate confirm-on-exception report\n"
     "\t-cdlq       -- generate messages that will go into DLQ if undelivered\n"
-    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all";
+    "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all\n"
+    "\t-ojson      -- write each cycle's figures as one JSON object on standard output\n"
+    "\t-oprometheus[:File] -- write them in Prometheus text format to File (standard output)";
 
 constexpr size_t kAltUserLength = 12;
+constexpr int32_t kMaxPingSize = 100 * 1024 * 1024;  // IBM MQ's largest message
 
 // Copies a text value into a fixed field; false when it does not fit.
 template <size_t N>
@@ -47,7 +54,17 @@ bool CopyField(char (&field)[N], std::string_view value) {
   return true;
 }
 
-int32_t Number(const char* text) { return static_cast<int32_t>(std::strtol(text, nullptr, 10)); }
+// A whole decimal value within [low, high]; a value with other characters, or out of the
+// range, is refused, so that a typing error never becomes a batch of 0 or a wait of -5.
+bool Number(const char* text, int32_t low, int32_t high, int32_t* out) {
+  if (text == nullptr || !(*text == '-' || (*text >= '0' && *text <= '9'))) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return false;
+  *out = static_cast<int32_t>(value);
+  return true;
+}
 
 std::string Format(const char* format, const char* value) {
   int n = std::snprintf(nullptr, 0, format, value);
@@ -112,17 +129,20 @@ int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
     } else if (option == "-u") {
       CopyField(args->szAltUser, value.substr(0, kAltUserLength));
     } else if (option == "-d") {
-      args->lInterval = Number(number);
+      fits = Number(number, 0, INT32_MAX, &args->lInterval);
     } else if (option == "-e") {
-      args->lExpiry = Number(number);
+      // MQMD Expiry: tenths of a second, or -1 for unlimited; 0 is not a valid expiry.
+      fits = Number(number, -1, INT32_MAX, &args->lExpiry) && args->lExpiry != 0;
     } else if (option == "-w") {
-      args->lWait = Number(number);
+      fits = Number(number, -1, INT32_MAX, &args->lWait);
     } else if (option == "-b") {
-      args->lBatch = Number(number);
+      fits = Number(number, 1, INT32_MAX, &args->lBatch);
     } else if (option == "-s") {
-      args->lSize = Number(number);
+      fits = Number(number, 0, kMaxPingSize, &args->lSize);
     } else if (option == "-v") {
-      args->lVerbose = Number(number);
+      fits = Number(number, 0, 2, &args->lVerbose);
+    } else if (option == "-o") {
+      fits = ParseOutputOption(args, value);
     } else {
       known = false;
     }

@@ -11,6 +11,7 @@
 #include <cmqc.h>
 #include <cmqcfc.h>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -155,7 +156,7 @@ int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
   if (!mgr) return Finish(args, reason);
   PcfMessage* msg = CreatePcfMessage(kPingCommand, MQCFT_COMMAND, kCapacity);
   if (!msg) {
-    *reason = mgr->lReason;
+    *reason = MQRC_STORAGE_NOT_AVAILABLE;  // no ping could be built, so none was sent
     return 0;
   }
   Pad(msg, args->lSize);
@@ -171,7 +172,7 @@ int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
 
   MDHDR* hdr = msg->PcfMsg.pMdHdr;
   int64_t start = curUtcTimeMsec();
-  while (stats->lMsgsSent < args->lBatch && mgr->lReason == 0) {
+  while (stats->lMsgsSent < args->lBatch && mgr->lReason == 0 && !PingStopSignal()) {
     int32_t sequence = stats->lMsgsSent + 1;
     int64_t now = curUtcTimeMsec();
     std::memset(hdr->MsgId, 0, sizeof hdr->MsgId);
@@ -205,7 +206,7 @@ int ping_get_stats(PingArgs* args, PingStats* stats, int* reason) {
   LastResponse last;
   while ((outstanding > 0 && mgr->lReason == 0) || !arrivalsDone || !deliveriesDone) {
     ResetPcfMessage(msg, 0, MQCFT_RESPONSE);
-    if (!qmRead(&msg->PcfMsg, args->lWait, mgr)) {
+    if (!PingRead(&msg->PcfMsg, args->lWait, mgr)) {
       // Confirmations that have not come within one whole wait interval are not waited
       // for any longer: the cycle ends with the read's reason.
       break;
@@ -233,6 +234,7 @@ int ping_get_stats(PingArgs* args, PingStats* stats, int* reason) {
       if (stats->llMaxRoundTrip == 0) stats->llMinRoundTrip = stats->llMaxRoundTrip = roundTrip;
       if (roundTrip < stats->llMinRoundTrip) stats->llMinRoundTrip = roundTrip;
       if (roundTrip > stats->llMaxRoundTrip) stats->llMaxRoundTrip = roundTrip;
+      if (args->pMonitor) args->pMonitor->Record(roundTrip);
       sumRoundTrip += static_cast<double>(roundTrip);
       sumTimeToResponse += static_cast<double>(timeToResponse);
       sumReplyAge += static_cast<double>(replyAge);

@@ -2,6 +2,12 @@
 // comma-separated name=value pairs, a UDP datagram (or a TCP line). The collector named by
 // "VX_OUTPUT" is served in ping_publish_env_posix.cpp.
 #include <unistd.h>
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <netdb.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -64,6 +70,17 @@ void CopyText(char (&field)[N], std::string_view text) {
 }
 
 }  // namespace
+
+std::string HostLookupError(const char* host) {
+  if (host == nullptr || *host == '\0') return "no host name";
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  const int rc = getaddrinfo(host, nullptr, &hints, &found);
+  if (found != nullptr) freeaddrinfo(found);
+  if (rc == 0) return std::string();
+  return std::string("host name look-up of \"") + host + "\" failed: " + gai_strerror(rc);
+}
 
 SocketAddress PublishTarget(std::string_view host, std::string_view port, bool udp) {
   SocketAddress address{};
@@ -146,9 +163,14 @@ int publishFact(SocketRecord* publisher, const char* host, const char* port, con
   if (!udp) payload.push_back('\n');
   if (!PublishSend(publisher, payload, &address)) {
     int error = publisher->lLastError;
+    const int systemError = errno;
     std::printf("ERROR: failed to write to host(service)=%s(%s), sock type %d, RC(%d)\n",
                 address.szHost, address.szService, publisher->iType, error);
-    std::printf("Description of last errno: %s\n", std::strerror(errno));
+    // A host that cannot be looked up leaves no system error behind: its cause is the
+    // look-up's own.
+    std::string cause = systemError != 0 ? std::string() : HostLookupError(address.szHost);
+    if (cause.empty()) cause = std::strerror(systemError != 0 ? systemError : error);
+    std::printf("Description of last errno: %s\n", cause.c_str());
     bConnected = false;
     // A socket that failed is replaced by a fresh one of the same kind.
     if (remoteServer == publisher) {
@@ -187,12 +209,13 @@ std::string FormatReportFacts(const PingArgs& args, const PingStats& s, const Pi
   return std::string(text.data());
 }
 
-void PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason) {
-  if (args.szHost[0] == '\0') return;
+int PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason) {
+  if (args.szHost[0] == '\0') return 0;
   remoteServer = publishOpen(1);
-  if (!remoteServer) return;
+  if (!remoteServer) return EMFILE;
   std::string text = FormatReportFacts(args, stats, d, reason);
-  publishFact(remoteServer, args.szHost, args.szPort, text.c_str(), 1);
+  const int error = publishFact(remoteServer, args.szHost, args.szPort, text.c_str(), 1);
   publishClose(remoteServer);
   remoteServer = nullptr;
+  return error;
 }

@@ -2,6 +2,7 @@
 // single run. Every rate takes an empty duration as 1 ms, so nothing divides by zero.
 #include <cstdio>
 
+#include "ping_monitor.h"
 #include "vrqping.h"
 
 namespace {
@@ -71,7 +72,7 @@ PingIndicators ping_indicators(const PingStats& s) {
   return d;
 }
 
-void ping_report(PingArgs* args, PingStats* stats) {
+int ping_report(PingArgs* args, PingStats* stats) {
   const PingStats& s = *stats;
   PingIndicators d = ping_indicators(s);
   int reason = args->pQMgr ? args->pQMgr->lReason : kRcNoManager;
@@ -91,5 +92,6 @@ void ping_report(PingArgs* args, PingStats* stats) {
                 s.llCycleTime / 1000.0, reason);
     std::fflush(stdout);
   }
-  PublishReportFacts(*args, s, d, reason);
+  if (args->pMonitor) args->pMonitor->PrintAfterReport(*args, s, reason);
+  return PublishReportFacts(*args, s, d, reason);
 }

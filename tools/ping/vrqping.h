@@ -17,6 +17,8 @@ inline constexpr const char* kDefaultPort = "6000";
 // Reason of a cycle whose queue-manager object could not be created at all.
 inline constexpr int kRcNoManager = 4018;
 
+class PingMonitor;
+
 struct PingArgs {
   char szQMgrName[49];
   char szQueueName[49];
@@ -35,6 +37,11 @@ struct PingArgs {
   char szHost[128];
   char szPort[32];
   MQManager* pQMgr;
+  // Outputs for monitoring systems (-o, kOutput* bits of ping_monitor.h), the Prometheus
+  // file (empty: standard output) and the run's monitoring state (null: none).
+  int32_t lOutputs;
+  char szPromFile[1024];
+  PingMonitor* pMonitor;
 };
 
 struct PingStats {
@@ -91,8 +98,9 @@ int ping_terminate(PingArgs* args);
 
 PingIndicators ping_indicators(const PingStats& stats);
 // Prints the report of a single run (interval 0 or less) and publishes the indicators
-// when a collector host is set.
-void ping_report(PingArgs* args, PingStats* stats);
+// when a collector host is set. Returns 0, or the socket error when the facts could not
+// be sent.
+int ping_report(PingArgs* args, PingStats* stats);
 
 // Fact publishing to a collector (UDP datagrams or TCP lines of name=value pairs).
 SocketRecord* publishOpen(int udp);
@@ -113,4 +121,8 @@ int PublishSend(SocketRecord* publisher, std::string& payload, SocketAddress* ad
 SocketAddress PublishTarget(std::string_view host, std::string_view port, bool udp);
 // The report's 35 facts as one text (cut to 6144 bytes) and their sending.
 std::string FormatReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
-void PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
+// 0 when sent (or no host is set), else the error that stopped them.
+int PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingIndicators& d, int reason);
+// Why sending to host failed when the socket layer only says "no destination": the host
+// name look-up's own error text, or empty when the name resolves.
+std::string HostLookupError(const char* host);

@@ -123,8 +123,11 @@ struct Session {
   MQLONG connect_reason = MQRC_NONE;
 };
 
-// The message loop. Returns the number of requests taken and committed.
-int ServeRequests(const Arguments& args, Session& s, int lTrace, uint8_t* buffer) {
+// The message loop. Returns the number of requests taken and committed; *failure is the
+// reason that ended it when that was a failure (a put, a commit, or a get for any reason
+// but no message left), else 0.
+int ServeRequests(const Arguments& args, Session& s, int lTrace, uint8_t* buffer, MQLONG* failure) {
+  *failure = MQRC_NONE;
   MQMD md = {MQMD_DEFAULT};
   MQOD od2 = {MQOD_DEFAULT};
   MQGMO gmo = {MQGMO_DEFAULT};
@@ -158,6 +161,7 @@ int ServeRequests(const Arguments& args, Session& s, int lTrace, uint8_t* buffer
       if (Reason == MQRC_TRUNCATED_MSG_FAILED) CompCode = MQCC_FAILED;
     }
     if (CompCode == MQCC_FAILED) {
+      if (Reason != MQRC_NO_MSG_AVAILABLE) *failure = Reason;
       ++lMsg;
       break;
     }
@@ -184,6 +188,7 @@ int ServeRequests(const Arguments& args, Session& s, int lTrace, uint8_t* buffer
       CompCode = MQCC_OK;
     } else if (Reason != MQRC_NONE) {
       std::printf(text::kPutEnded, static_cast<int>(Reason));
+      *failure = Reason;
       MQBACK(s.hcon, &CompCode, &Reason);
       break;
     } else if (lTrace != 0) {
@@ -194,7 +199,10 @@ int ServeRequests(const Arguments& args, Session& s, int lTrace, uint8_t* buffer
       PrintData(buffer, buflen);
     }
     MQCMIT(s.hcon, &CompCode, &Reason);
-    if (CompCode == MQCC_FAILED) break;
+    if (CompCode == MQCC_FAILED) {
+      *failure = Reason;
+      break;
+    }
     ++committed;
     ++lMsg;
   }
@@ -213,6 +221,13 @@ void CloseAll(const Arguments& args, Session& s) {
     MQDISC(&s.hcon, &CompCode, &Reason);
     if (Reason != MQRC_NONE) std::printf(text::kDisconnect, static_cast<int>(Reason));
   }
+}
+
+// The exit status for a reason: only its low 8 bits reach the caller, so a reason such
+// as 2048 would read as success; it becomes 255 instead.
+int ExitStatus(MQLONG reason) {
+  if (reason == MQRC_NONE) return 0;
+  return (reason & 0xFF) != 0 ? static_cast<int>(reason) : 255;
 }
 
 // The message buffer, zero-filled at start.
@@ -247,7 +262,7 @@ int main(int argc, char** argv) {
   MQCONN(const_cast<char*>(args.QMName), &s.hcon, &CompCode, &s.connect_reason);
   if (CompCode == MQCC_FAILED) {
     std::printf(text::kConnectFailed, args.program, static_cast<int>(s.connect_reason));
-    return static_cast<int>(s.connect_reason);
+    return ExitStatus(s.connect_reason);
   }
 
   MQOD od1 = {MQOD_DEFAULT};
@@ -264,23 +279,24 @@ int main(int argc, char** argv) {
   MQOPEN(s.hcon, &od1, kInputOptions, &s.hobj1, &CompCode, &Reason);
   if (CompCode == MQCC_FAILED) {
     std::printf(text::kOpenInputFailed, args.program, static_cast<int>(Reason));
-    return static_cast<int>(Reason);
+    return ExitStatus(Reason);
   }
   if (!args.bReply2Q) {
     MQOPEN(s.hcon, &od2, kOutputOptions, &s.hobj2, &CompCode, &Reason);
     if (CompCode == MQCC_FAILED) {
       std::printf(text::kOpenOutputFailed, args.program, static_cast<int>(Reason));
-      return static_cast<int>(Reason);
+      return ExitStatus(Reason);
     }
   }
   std::fflush(stdout);
 
   VXXTIME StrTime, EndTime, DurTime;
   TimeMkSec(&StrTime);
-  const int replied = ServeRequests(args, s, lTrace, buffer);
+  MQLONG failure = MQRC_NONE;
+  const int replied = ServeRequests(args, s, lTrace, buffer, &failure);
   TimeMkSec(&EndTime);
   Duration(&StrTime, &EndTime, &DurTime);
   std::printf(text::kDuration, DurTime.time_sec, DurTime.time_usec, replied);
   CloseAll(args, s);
-  return 0;
+  return ExitStatus(failure);
 }

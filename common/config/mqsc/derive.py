@@ -45,7 +45,8 @@ EXTRA_ENTRIES = [
                                 ("QALIAS", "MQQT_ALIAS"), ("QREMOTE", "MQQT_REMOTE"),
                                 ("QCLUSTER", "MQQT_CLUSTER"), ("ALL", "MQQT_ALL")]),
     ("", "MQIACH_CHANNEL_INSTANCE_TYPE", 5, [("CURRENT", "MQOT_CURRENT_CHANNEL"),
-                                             ("SAVED", "MQOT_SAVED_CHANNEL")]),
+                                             ("SAVED", "MQOT_SAVED_CHANNEL"),
+                                             ("SHORT", "MQOT_SHORT_CHANNEL")]),
 ]
 # z/OS system-parameter keywords IBM documents for SET/DISPLAY ARCHIVE and SET/DISPLAY
 # SYSTEM whose correspondence the reference does not carry.
@@ -87,7 +88,20 @@ OBJECT_KEYWORD = {
     "MQCA_CLUSTER_Q_MGR_NAME": "CLUSQMGR", "MQCA_CLUSTER_NAME": "CLUSTER",
     "MQCA_TOPIC_STRING": "TOPICSTR", "MQCACF_FROM_Q_NAME": "QLOCAL",
 }
+# Object names that a command's response writes under a keyword of its own.
+OBJECT_BY_COMMAND = {"DISPLAY CHSTATUS": "CHSTATUS", "DISPLAY QSTATUS": "QSTATUS", "RESET QSTATS": "QSTATS"}
 LAST_ROWS = ["CMDSCOPE", "QSGDISP"]
+# Commands followed by a parenthesised value of their own (keyword of ibm_keywords.tsv).
+GLUED_VALUE = {"REFRESH SECURITY": "SECURITY"}
+GLUED_VALUE_PARAM = {"SECURITY": "MQIACF_SECURITY_ITEM"}
+# DISPLAY filters that IBM does not take as requested attributes (always displayed).
+FILTER_ONLY = {("DISPLAY QSTATUS", "TYPE"), ("DISPLAY QSTATUS", "OPENTYPE"), ("DISPLAY CHSTATUS", "CHLDISP"),
+               ("DISPLAY QUEUE", "TYPE"), ("DISPLAY TOPIC", "TYPE"), ("DISPLAY CFSTATUS", "TYPE"),
+               ("DISPLAY CHSTATUS", "CONNAME"), ("DISPLAY CHSTATUS", "XMITQ"), ("DISPLAY CLUSQMGR", "CLUSTER")}
+# DISPLAY commands whose IBM syntax has no ALL (every attribute is always displayed).
+NO_ALL = {"DISPLAY CFSTATUS"}
+# The queue types of the IBM queue commands a queue-form rule table stands for.
+QUEUE_TYPES = {"QLOCAL": "MQQT_LOCAL", "QMODEL": "MQQT_MODEL", "QALIAS": "MQQT_ALIAS", "QREMOTE": "MQQT_REMOTE"}
 PREFIXES = ("MQIACF_", "MQIACH_", "MQCACF_", "MQCACH_", "MQIAMO_", "MQCAMO_", "MQIA_", "MQCA_",
             "MQBACF_")
 
@@ -108,6 +122,43 @@ def read_tsv(path):
         rows = [r for r in csv.reader((l for l in f if not l.startswith("#")), delimiter="\t")]
     head = rows[0]
     return [dict(zip(head, r + [""] * (len(head) - len(r)))) for r in rows[1:]]
+
+
+def read_overrides(path, const):
+    """IBM-documented keywords over the correspondence: {(keyword, id): [override, ...]}."""
+    out = {}
+    for r in read_tsv(path):
+        values = []
+        for part in filter(None, r["values"].split(";")):
+            name, _, c = part.partition("=")
+            values.append((name, c if c in const else None, const[c] if c in const else int(c)))
+        adds = []
+        for a in filter(None, r["add"].split(";")):
+            cmd, _, direction = a.rpartition(":")
+            adds.append((cmd, "input" if direction == "in" else "output"))
+        scope = set() if r["scope"] == "*" else set(r["scope"].split(","))
+        o = {"keyword": r["keyword"], "param": r["parameter"], "id": const[r["parameter"]],
+             "type": int(r["type"]), "values": values, "scope": scope, "add": adds,
+             "label": "" if not scope else sorted(scope)[0]}
+        out.setdefault((r["keyword"], o["id"]), []).append(o)
+    return out
+
+
+def pick_override(overrides, keyword, pid, command):
+    """The override of a keyword for one MQSC command: a scoped one first, else the general one."""
+    cands = overrides.get((keyword, pid), [])
+    for o in cands:
+        if command in o["scope"]:
+            return o
+    # A command-scoped keyword that IBM maps to another parameter than the correspondence.
+    for (kw, _), olist in overrides.items():
+        for o in olist:
+            if kw == keyword and command in o["scope"]:
+                return o
+    for o in cands:
+        if not o["scope"]:
+            return o
+    return None
 
 
 class Model:
@@ -133,8 +184,8 @@ class Model:
         self.value_rows[sym] = (name, value, constant)
         return sym
 
-    def entry(self, keyword, param, typ):
-        key = (keyword, param, typ)
+    def entry(self, keyword, param, typ, label=""):
+        key = (keyword, param, typ, label)
         if key in self.entries:
             return self.entries[key]
         base = "Mqa" + param_camel(param)
@@ -202,7 +253,9 @@ def type_by_id(pid):
 
 def main(ref, here):
     model = Model(ref)
+    overrides = read_overrides(os.path.join(here, "ibm_keywords.tsv"), model.const)
     wanted = {l.strip() for l in open(os.path.join(here, "keywords.txt")) if l.strip() and not l.startswith("#")}
+    wanted |= {k for k, _ in overrides}
     ref_rows = read_tsv(os.path.join(ref, "mqsc_commands.tsv"))
     selectors = read_tsv(os.path.join(ref, "mqsc_display_selectors.tsv"))
     commands = read_tsv(os.path.join(here, "commands.tsv"))
@@ -212,7 +265,7 @@ def main(ref, here):
         e = model.entry(kw, param, typ)
         for name, c in values:
             model.add_value(e, name, c, model.const[c])
-    extra_by_param = {p: model.entries[(k, p, t)] for k, p, t, _ in EXTRA_ENTRIES}
+    extra_by_param = {p: model.entries[(k, p, t, "")] for k, p, t, _ in EXTRA_ENTRIES}
     all_flag = model.entry("ALL", "MQIACF_ALL", 1)
     force_flag = model.entry("FORCE", "MQIACF_FORCE", 1)
 
@@ -234,8 +287,16 @@ def main(ref, here):
     list_params = {r["pcf_parameter"] for r in ref_rows if r["pcf_type"] == "MQCFSL"}
 
     def keyword_entries(source, direction):
-        """Entries of the reference rows of the MQSC commands in source, in reference order."""
+        """Entries of the reference rows of the MQSC commands in source, in reference order,
+        with IBM's documented types and value names (ibm_keywords.tsv) over them."""
         got = []
+
+        def from_override(o):
+            e = model.entry(o["keyword"], o["param"], o["type"], o["label"])
+            for name, c, v in o["values"]:
+                model.add_value(e, name, c, v)
+            return e
+
         for cmd in source.split(","):
             for r in ref_rows:
                 if r["mqsc_command"] != cmd or r["direction"] != direction or not r["pcf_parameter"]:
@@ -243,7 +304,12 @@ def main(ref, here):
                 kw, param = r["keyword"], r["pcf_parameter"]
                 if param not in model.const:
                     continue
-                if kw not in wanted and param not in bare_by_param:
+                o = pick_override(overrides, kw, model.const[param], cmd)
+                if o is not None:
+                    if o["type"] != 0:
+                        got.append(from_override(o))
+                    continue
+                if kw not in wanted and param not in bare_by_param and param not in extra_by_param:
                     continue
                 if param in extra_by_param:
                     got.append(extra_by_param[param])
@@ -263,9 +329,15 @@ def main(ref, here):
                 for name, c, v in values:
                     model.add_value(e, name, c, v)
                 got.append(e)
+            for olist in overrides.values():
+                for o in olist:
+                    if (cmd, direction) in o["add"]:
+                        got.append(from_override(pick_override(overrides, o["keyword"], o["id"], cmd) or o))
         for cmd in source.split(","):
             verb, _, obj = cmd.partition(" ")
-            if verb in ("SET", "DISPLAY") and direction == "input":
+            # IBM's DISPLAY ARCHIVE and DISPLAY SYSTEM take no parameter keywords; their
+            # reports are tables, not keyword(value) pairs.
+            if verb == "SET" and direction == "input":
                 for kw, param, typ, values in SYSP_KEYWORDS.get(obj, []):
                     e = model.entry(kw, param, typ)
                     for name, c in values:
@@ -278,8 +350,8 @@ def main(ref, here):
                 out.append(e)
         return out
 
-    def object_entry(param):
-        kw = OBJECT_KEYWORD.get(param)
+    def object_entry(param, source):
+        kw = OBJECT_BY_COMMAND.get(source) or OBJECT_KEYWORD.get(param)
         if kw is None:  # the target name of a copy command
             kw = "TO"
         return model.entry(kw, param, 3)
@@ -303,13 +375,27 @@ def main(ref, here):
                 row(kind, 1, 1, e["sym"], fmt, 32, "2" if e["zos"] else plat)
 
         queue_form = form.startswith("q")
+        glued = GLUED_VALUE.get(c["source"])
         row(1, 2, 1, sym, "", 42 if obj != "-" and not queue_form else 32)
+        if glued:
+            # A value in parentheses behind the command, which MQSC reads with or without a
+            # blank before it (REFRESH SECURITY (MQQUEUE)): optional, so never glued.
+            o = pick_override(overrides, glued, model.const[GLUED_VALUE_PARAM[glued]], c["source"])
+            e = model.entry(o["keyword"], o["param"], o["type"], o["label"])
+            for name, cn, v in o["values"]:
+                model.add_value(e, name, cn, v)
+            row(0, 1, 2, e["sym"], "(%s)", 32)
         skip = {obj, "MQCACF_FROM_Q_NAME"} if obj != "-" else set()
         if queue_form:
-            row(1, 1, 2, extra_by_param["MQIA_Q_TYPE"]["sym"], "%s", 42)
+            # Queue objects are one of four types; ALL and QCLUSTER only select in DISPLAY.
+            qtype = model.entry("", "MQIA_Q_TYPE", 5, "object")
+            for name, cn in (("QLOCAL", "MQQT_LOCAL"), ("QMODEL", "MQQT_MODEL"), ("QALIAS", "MQQT_ALIAS"),
+                             ("QREMOTE", "MQQT_REMOTE")):
+                model.add_value(qtype, name, cn, model.const[cn])
+            row(1, 1, 2, qtype["sym"], "%s", 42)
             skip.add("MQIA_Q_TYPE")
         if obj != "-":
-            row(1, 1, 2, object_entry(obj)["sym"], "('%s')", 32)
+            row(1, 1, 2, object_entry(obj, c["source"])["sym"], "('%s')", 32)
         if form in ("copy", "qcopy"):
             like = "MQCACF_FROM_" + obj[len("MQCACF_TO_"):]
             row(1, 1, 1, model.entry("LIKE", like, 3)["sym"], "('%s')", 32)
@@ -331,16 +417,39 @@ def main(ref, here):
                     bare = [e for e in model.entries.values() if e["id"] == pid and not e["keyword"]]
                     if (s["keyword"] not in wanted and not bare) or any(e["id"] == pid for e in outputs):
                         continue
+                    o = pick_override(overrides, s["keyword"], pid, c["source"].split(",")[0])
+                    if o is not None and o["type"] == 0:
+                        continue
+                    if o is not None:
+                        e = model.entry(o["keyword"], o["param"], o["type"], o["label"])
+                        for name, cn, v in o["values"]:
+                            model.add_value(e, name, cn, v)
+                        outputs.append(e)
+                        continue
                     outputs.append(bare[0] if bare else model.entry(s["keyword"], s["selector"], type_by_id(pid)))
-                out_ids = {e["id"] for e in outputs}
+                # Filters are written with their values (TYPE(SDR), TYPE(HANDLE), SAVED); the
+                # attributes a response carries are selectors written as bare keywords.
                 for e in first:
-                    if e["id"] not in out_ids or e["param"] == "MQIA_Q_TYPE":
-                        plain(e)
-                row(0, 2, 1, all_flag["sym"], "", 32)
+                    plain(e)
+                if c["source"] not in NO_ALL:
+                    row(0, 2, 1, all_flag["sym"], "", 32)
                 taken = {r[4] for r in rows}
                 for e in outputs:
-                    if e["sym"] in taken or e["param"] == obj or e["keyword"] in LAST_ROWS:
+                    if e["param"] == obj or e["keyword"] in LAST_ROWS:
                         continue
+                    if e["sym"] in taken:
+                        # A filter that is also a requested attribute (CLUSTER, CFSTRUCT): the
+                        # selector gets an entry of its own, so that asking for the attribute
+                        # writes the bare keyword and filtering writes it with its value.
+                        if (c["source"], e["keyword"]) in FILTER_ONLY or not e["keyword"] or e["type"] == 1:
+                            continue
+                        sel = model.entry(e["keyword"], e["param"], e["type"], "selector")
+                        for name, vs in e["values"]:
+                            n, v, cn = model.value_rows[vs]
+                            model.add_value(sel, n, cn, v)
+                        if sel["sym"] in taken:
+                            continue
+                        e = sel
                     taken.add(e["sym"])
                     row(0, 2, 1 if e["keyword"] else 1, e["sym"], "", 32, "2" if e["zos"] else plat)
                 for e in last:
@@ -350,6 +459,19 @@ def main(ref, here):
             inputs.sort(key=lambda e: 0 if e["type"] == 1 or e["param"] == "MQIACF_REPLACE" else 1)
             for e in inputs:
                 plain(e, 1 if form == "create" and e["param"] == "MQIACH_CHANNEL_TYPE" else 0)
+                if queue_form:
+                    # The queue types whose IBM command takes the keyword.
+                    mask = 0
+                    for cmd in c["source"].split(","):
+                        if e in keyword_entries(cmd, "input"):
+                            mask |= 1 << model.const[QUEUE_TYPES[cmd.split(" ")[1]]]
+                    rows[-1].append(mask)
+            # Keywords only a response carries (RESET QSTATS): read back, never written.
+            taken = {r[4] for r in rows}
+            for e in keyword_entries(c["source"], "output"):
+                if e["sym"] not in taken and e["param"] != obj:
+                    taken.add(e["sym"])
+                    plain(e, 3)
         rows.append([sym, 2, 0, 0, "-", "", 32, plat, level])
         rules.extend(rows)
 
@@ -379,8 +501,9 @@ def main(ref, here):
     with open(os.path.join(here, "rules.tsv"), "w") as f:
         f.write("# Rule rows: command, kind (1 required, 0 optional, 2 end), with value "
                 "(1 value written, 2 keyword only), with keyword (1 keyword written, 2 value "
-                "only), entry, format, joiner (32 blank, 42 none), platforms, level.\n")
-        f.write("command\tkind\twith_value\twith_keyword\tentry\tformat\tjoiner\tplatforms\tlevel\n")
+                "only), entry, format, joiner (32 blank, 42 none), platforms, level, qtypes (queue "
+                "commands: bit n set when IBM's command for queue type n takes the keyword).\n")
+        f.write("command\tkind\twith_value\twith_keyword\tentry\tformat\tjoiner\tplatforms\tlevel\tqtypes\n")
         for r in rules:
             f.write("\t".join(str(x) for x in r) + "\n")
 

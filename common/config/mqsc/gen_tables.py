@@ -87,6 +87,18 @@ def main(here, out):
     w("  {nullptr, 0, 0}};")
     w('\nL extern const MQSCMASTER MasterTbl[] = {{"CSQM", CSQRc}, {"AMQ", nullptr}, {nullptr, nullptr}};')
     w("}")
+    w("\n// The queue types whose IBM command takes each keyword of the queue commands (bit n: MQQT n).")
+    w("namespace mqsc {")
+    w("struct QueueTypeRow {\n  const MQSCRULE* row;\n  int32_t types;\n};")
+    w("extern const QueueTypeRow kQueueTypeRows[];")
+    w("const QueueTypeRow kQueueTypeRows[] = {")
+    for c in commands:
+        sym = c["symbol"]
+        for i, r in enumerate(by_command[sym]):
+            if r.get("qtypes"):
+                w(f"  {{&r{sym}[{i}], {r['qtypes']}}},")
+    w("  {nullptr, 0}};")
+    w("}  // namespace mqsc")
     with open(out, "w", encoding="utf-8") as f:
         f.write("\n".join(o) + "\n")
 
