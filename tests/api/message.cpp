@@ -201,10 +201,6 @@ auto FailingOnce(F f) {
 }
 
 TEST(Message, FailedAllocationsLeaveRecordsUnchanged) {
-#ifdef _WIN32
-  GTEST_SKIP() << "a DLL calls its own fNewMemory: the program's failing one (alloc_interpose.h) "
-                  "reaches the library only through ELF symbol interposition";
-#endif
   MESSAGE m{};
   int created = 1;
   EXPECT_EQ(Printed([&] { created = FailingOnce([&] { return CreateMessage(&m, 8); }); }),
