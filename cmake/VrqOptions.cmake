@@ -23,3 +23,9 @@ endif()
 if(NOT WIN32 AND NOT VRQ_SANITIZE)
   set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -Wl,--no-undefined")
 endif()
+
+# Windows finds a program's DLLs beside it: every DLL and program of a Windows build goes to
+# bin/, so that the programs and test programs start from the build folder as they are.
+if(WIN32)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+endif()

@@ -35,19 +35,78 @@ function(vrq_library name)
 endfunction()
 
 
-# vrq_tests(<prefix> LIBS ...): every *.cpp in the calling folder becomes one GoogleTest
-# program test_<prefix>_<file>, registered with CTest as <prefix>.<file>.
+# vrq_tests(<prefix> LIBS ... [OWN_PROGRAM <file>...] [LINUX_ONLY <file> <reason> ...]
+#           [LINUX_ONLY_FOLDER <reason>]): the *.cpp files of the calling folder form one
+# GoogleTest program test_<prefix>, and each file is one CTest test <prefix>.<file>, which
+# runs that program with --source=<file> (the tests that file defines; see
+# support/vrqtest_main.cpp). One program per folder links and starts far less than one per
+# file, and its precompiled GoogleTest header is parsed once.
+# A file that replaces something for the whole program (it includes alloc_interpose.h,
+# which defines the allocator, say) is named under OWN_PROGRAM and gets a program
+# test_<prefix>_<file> of its own; such a file left in the folder's program stops the
+# configuration.
+# Files ending in _win32.cpp or _posix.cpp are built for their platform only, as elsewhere.
+# A Windows build leaves out the files named under LINUX_ONLY (they use what only Linux
+# has), or all of them with LINUX_ONLY_FOLDER <reason>; their CTest tests print the reason
+# and count as skipped.
 function(vrq_tests prefix)
-  cmake_parse_arguments(A "" "" "LIBS" ${ARGN})
-  file(GLOB files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(A "" "LINUX_ONLY_FOLDER" "LIBS;OWN_PROGRAM;LINUX_ONLY" ${ARGN})
+  vrq_sources(files ${CMAKE_CURRENT_SOURCE_DIR})
+  set(shared)
+  set(hooked)
   foreach(f ${files})
     get_filename_component(stem ${f} NAME_WE)
-    set(t test_${prefix}_${stem})
-    add_executable(${t} ${f})
-    target_link_libraries(${t} PRIVATE ${A_LIBS} vrq_test_support GTest::gtest_main GTest::gmock)
-    add_test(NAME ${prefix}.${stem} COMMAND ${t})
+    list(FIND A_LINUX_ONLY ${stem} at)
+    set(reason "${A_LINUX_ONLY_FOLDER}")
+    if(at GREATER -1)
+      math(EXPR at "${at} + 1")
+      list(GET A_LINUX_ONLY ${at} reason)
+    endif()
+    if(WIN32 AND reason)
+      add_test(NAME ${prefix}.${stem}
+               COMMAND ${CMAKE_COMMAND} -E echo "Linux only, skipped on Windows: ${reason}")
+      set_tests_properties(${prefix}.${stem} PROPERTIES SKIP_REGULAR_EXPRESSION "skipped on Windows")
+      continue()
+    endif()
+    if(stem IN_LIST A_OWN_PROGRAM)
+      set(t test_${prefix}_${stem})
+      _vrq_test_program(${t} "${f}" "${A_LIBS}")
+    else()
+      set(t test_${prefix})
+      list(APPEND shared ${f})
+      file(STRINGS ${f} hook REGEX "#include +\"alloc_interpose.h\"")
+      if(hook)
+        list(APPEND hooked ${stem})
+      endif()
+    endif()
+    add_test(NAME ${prefix}.${stem} COMMAND ${t} --source=${stem})
     set_tests_properties(${prefix}.${stem} PROPERTIES TIMEOUT 300)
+    if(VRQ_TEST_ENVIRONMENT)
+      set_tests_properties(${prefix}.${stem} PROPERTIES ENVIRONMENT "${VRQ_TEST_ENVIRONMENT}")
+    endif()
   endforeach()
+  if(hooked)
+    message(FATAL_ERROR "tests/${prefix}: ${hooked} replace the allocator (alloc_interpose.h) for the "
+                        "whole program; name them under OWN_PROGRAM")
+  endif()
+  if(shared)
+    _vrq_test_program(test_${prefix} "${shared}" "${A_LIBS}")
+  endif()
+endfunction()
+
+function(_vrq_test_program t sources libs)
+  add_executable(${t} ${sources})
+  target_link_libraries(${t} PRIVATE ${libs} vrq_test_main vrq_test_support)
+  if(WIN32)
+    # setenv and the POSIX socket headers, in WinSock's terms (support/win32/); the tests
+    # keep socket descriptors in ints, where WinSock's SOCKET is an unsigned 64-bit type.
+    target_include_directories(${t} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/win32)
+    target_compile_options(${t} PRIVATE -Wno-narrowing)
+    target_precompile_headers(${t} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/win32/posix_compat.h
+                                           <gtest/gtest.h>)
+  else()
+    target_precompile_headers(${t} PRIVATE <gtest/gtest.h>)
+  endif()
 endfunction()
 
 # vrq_bench(<name> SOURCES ... LIBS ...): a Google Benchmark program, built but run by hand.

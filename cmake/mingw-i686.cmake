@@ -1,33 +1,14 @@
-# Cross build for 32-bit Windows with MinGW-w64 (Debian's g++-mingw-w64-i686).
+# Cross build for 32-bit Windows, the shipped Windows target, with MinGW-w64 (Debian's
+# g++-mingw-w64-i686):
 #   cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-# The POSIX thread model of the compiler is preferred (std::thread, std::mutex); the
-# run-time DLLs of the compiler are linked statically so the programs run with only the
-# project's own DLLs beside them.
-set(CMAKE_SYSTEM_NAME Windows)
+# This machine cannot run its programs (no 32-bit code); cmake/mingw-x86_64.cmake builds the
+# same sources for 64-bit Windows, whose programs and tests run under wine64.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(VRQ_MINGW_PREFIX i686-w64-mingw32)
-find_program(VRQ_MINGW_CXX NAMES ${VRQ_MINGW_PREFIX}-g++-posix ${VRQ_MINGW_PREFIX}-g++ REQUIRED)
-find_program(VRQ_MINGW_CC  NAMES ${VRQ_MINGW_PREFIX}-gcc-posix ${VRQ_MINGW_PREFIX}-gcc REQUIRED)
-set(CMAKE_C_COMPILER   ${VRQ_MINGW_CC})
-set(CMAKE_CXX_COMPILER ${VRQ_MINGW_CXX})
-set(CMAKE_RC_COMPILER  ${VRQ_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VRQ_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
 
 # Programs built here run under Wine when it is installed.
 find_program(VRQ_WINE NAMES wine)
 if(VRQ_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${VRQ_WINE})
 endif()
-
-# localtime_r, gmtime_r and ctime_r from the MinGW C headers; no min/max macros.
-set(CMAKE_C_FLAGS_INIT   "-D_POSIX_THREAD_SAFE_FUNCTIONS -DNOMINMAX -D_WIN32_WINNT=0x0601")
-set(CMAKE_CXX_FLAGS_INIT "-D_POSIX_THREAD_SAFE_FUNCTIONS -DNOMINMAX -D_WIN32_WINNT=0x0601")

@@ -313,7 +313,14 @@ VRQCLNX_API void AlarmHandler(int signal_number);
 #define MQNODE_MODE_SERVER   1   /* binds, listens and accepts */
 
 /* Node last-error values besides the socket's own (system error numbers, VRQ_SOCK_*). */
-#define MQNODE_WOULD_BLOCK     11     /* would block: input kept or output queued; also a discarded write */
+/* Would block: input kept or output queued; also a discarded write. It is the socket's
+ * own code, so that a socket error passes through unchanged: EAGAIN, or WinSock's
+ * WSAEWOULDBLOCK in the Windows build. */
+#if defined(_WIN32)
+#define MQNODE_WOULD_BLOCK     10035
+#else
+#define MQNODE_WOULD_BLOCK     11
+#endif
 #define MQNODE_NULL_QUEUED     105    /* a null entry was found on the output queue */
 #define MQNODE_BAD_HEADER      2026   /* a header was not recognised or failed its check */
 #define MQNODE_NO_ROOM         2102   /* the PCF message cannot be enlarged for the incoming one */

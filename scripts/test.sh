@@ -8,13 +8,18 @@
 #      included) and run every test again;
 #   4. run each fuzz target for a bounded time over its kept corpus;
 #   5. cross-build for 32-bit Windows with MinGW-w64 (VRQ_SKIP_WIN32=1 skips it);
-#   6. compare the stand-in MQ headers with IBM's and build the tree against IBM's headers
+#   6. cross-build for 64-bit Windows with the tests, and run them under wine64, with the
+#      Windows vrqmq.exe and vrrpl.exe end to end against a stand-in queue manager on Linux
+#      (VRQ_SKIP_WIN64=1 skips it);
+#   7. compare the stand-in MQ headers with IBM's and build the tree against IBM's headers
 #      (VRQ_SKIP_IBM=1 skips it).
-# Prints what failed and exits non-zero on any failure.
+# Prints each step's duration, what failed, and exits non-zero on any failure. Builds go
+# through ccache when it is installed (its cache in build/ccache unless CCACHE_DIR is set).
 #
 # Environment: VRQ_JOBS (parallel build jobs, default: number of cores),
 #              VRQ_FUZZ_SECONDS (per fuzz target, default 20), VRQ_SKIP_SAN=1, VRQ_SKIP_FUZZ=1,
-#              VRQ_SKIP_WIN32=1, VRQ_SKIP_IBM=1.
+#              VRQ_SKIP_WIN32=1, VRQ_SKIP_WIN64=1,
+#              VRQ_SKIP_NODE=1, VRQ_SKIP_IBM=1.
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -22,22 +27,50 @@ jobs=${VRQ_JOBS:-$(nproc)}
 fuzz_seconds=${VRQ_FUZZ_SECONDS:-20}
 failed=()
 
-step() { printf '\n=== %s ===\n' "$*"; }
+durations=()
+step_name=""
+step_start=0
+started=$SECONDS
+
+# Ends the running step, printing how long it took.
+end_step() {
+  [ -n "$step_name" ] || return 0
+  local d=$((SECONDS - step_start))
+  printf -- '--- %s: %dm%02ds\n' "$step_name" $((d / 60)) $((d % 60))
+  durations+=("$(printf '%3dm%02ds  %s' $((d / 60)) $((d % 60)) "$step_name")")
+  step_name=""
+}
+
+step() {
+  end_step
+  step_name="$*"
+  step_start=$SECONDS
+  printf '\n=== %s ===\n' "$*"
+}
+
+install_packages() {  # packages...; installs those not installed yet
+  local missing=() p sudo_cmd=""
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  step "installing ${missing[*]}"
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+}
 
 # --- 1. packages ------------------------------------------------------------------------
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
+packages=(cmake ninja-build ccache g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev libcrypt-dev netbase python3
           nlohmann-json3-dev prometheus)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  step "installing ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" \
-    || { echo "FAILED: apt-get install ${missing[*]}"; exit 1; }
+install_packages "${packages[@]}" || { echo "FAILED: apt-get install"; exit 1; }
+
+# ccache keeps the compilers' results between runs; the first run fills it.
+launchers=()
+if command -v ccache >/dev/null; then
+  export CCACHE_DIR=${CCACHE_DIR:-$root/build/ccache}
+  export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
+  launchers=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
 # --- 2. g++ build and tests ---------------------------------------------------------------
@@ -52,7 +85,7 @@ build_and_test() {  # name, build dir, cmake args...
 }
 
 build_and_test "g++" build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DVRQ_WERROR=ON
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DVRQ_WERROR=ON "${launchers[@]}"
 gcc_ok=$?
 
 # --- 2b. install, outside example, manual pages, export lists ------------------------------
@@ -76,7 +109,7 @@ if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   build_and_test "clang++ ASan+UBSan" build/clang-san -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVRQ_WERROR=ON \
-    -DVRQ_SANITIZE=ON -DVRQ_FUZZ=ON -DVRQ_BENCH=OFF
+    -DVRQ_SANITIZE=ON -DVRQ_FUZZ=ON -DVRQ_BENCH=OFF "${launchers[@]}"
   san_ok=$?
 
   # --- 4. fuzz targets --------------------------------------------------------------------
@@ -100,67 +133,105 @@ if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
   fi
 fi
 
-# --- 5. 32-bit Windows cross build (MinGW-w64) ---------------------------------------------
-# Builds the five DLLs, mqm.dll (the stand-in MQ client) and both programs for i686
-# Windows, then checks that each DLL imports the DLLs it calls and exports exactly its
-# Windows list (exports/win32/). The programs are not run: the machine runs no 32-bit
-# programs natively, and 32-bit Wine under user-mode emulation (qemu-i386) takes over ten
-# minutes to make its prefix and five or more to start each program.
+# --- 5./6. Windows cross builds (MinGW-w64) ------------------------------------------------
+# check_windows_dlls <name> <build dir> <objdump>: each DLL and program imports the DLLs it
+# calls, and each DLL exports exactly its Windows list (exports/win32/, renewed with
+# scripts/update-exports.sh --win32); the lists hold for both Windows targets.
+check_windows_dlls() {
+  local name=$1 dir=$2 objdump=$3 file needs dll imports lib
+  step "$name: imports"
+  # <file> <DLLs it must import>
+  while read -r file needs; do
+    imports=$($objdump -p "$dir/bin/$file" 2>/dev/null | sed -n 's/^\s*DLL Name: //p')
+    for dll in $needs; do
+      if ! grep -qix "$dll" <<<"$imports"; then
+        echo "$file does not import $dll"; failed+=("$name: $file imports"); break
+      fi
+    done
+  done <<'LIST'
+vrqapi.dll
+vrqcrypt.dll
+vrqsign.dll vrqapi.dll vrqcrypt.dll
+vrqmqtx.dll vrqapi.dll mqm.dll
+vrqclnx.dll vrqapi.dll vrqsign.dll ws2_32.dll
+mqm.dll ws2_32.dll
+vrqmq.exe vrqapi.dll vrqmqtx.dll vrqclnx.dll
+vrrpl.exe mqm.dll
+LIST
+  step "$name: exports"
+  for lib in vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign; do
+    if ! diff -u "exports/win32/$lib.txt" <(scripts/update-exports.sh --print-dll "$dir/bin/$lib.dll") \
+         >"$dir/$lib.exports.diff"; then
+      echo "exports of $lib.dll differ from exports/win32/$lib.txt (+ exported now, - no longer exported):"
+      grep '^[-+][^-+]' "$dir/$lib.exports.diff" | head -n 40
+      failed+=("$name: $lib.dll exports")
+    fi
+  done
+  scripts/update-exports.sh --print-dll "$dir/bin/mqm.dll" | grep -qx MQCONN \
+    || { echo "mqm.dll does not export MQCONN"; failed+=("$name: mqm.dll exports"); }
+}
+
+# 5. The shipped Windows target, 32-bit: the five DLLs, mqm.dll (the stand-in MQ client) and
+# both programs, with their imports and exports checked. Its programs are not run: the
+# machine runs no 32-bit programs natively, and 32-bit Wine under user-mode emulation
+# (qemu-i386) takes over ten minutes to make its prefix and five or more to start each
+# program. The 64-bit build of step 6 runs the same sources.
 if [ "${VRQ_SKIP_WIN32:-0}" != 1 ]; then
-  if ! dpkg-query -W -f='${Status}' g++-mingw-w64-i686 2>/dev/null | grep -q 'install ok installed'; then
-    step "installing g++-mingw-w64-i686"
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq g++-mingw-w64-i686 \
-      || failed+=("win32: apt-get install g++-mingw-w64-i686")
-  fi
+  install_packages g++-mingw-w64-i686 || failed+=("win32: apt-get install g++-mingw-w64-i686")
   win=build/win32
   step "win32: configure"
   if ! cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRQ_WERROR=ON -DVRQ_TESTS=OFF -DVRQ_BENCH=OFF; then
+         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRQ_WERROR=ON -DVRQ_TESTS=OFF -DVRQ_BENCH=OFF "${launchers[@]}"; then
     failed+=("win32: configure")
   else
     step "win32: build"
     if ! cmake --build "$win" -j "$jobs"; then
       failed+=("win32: build")
     else
-      step "win32: imports"
-      # <file> <DLLs it must import>
-      while read -r file needs; do
-        imports=$(i686-w64-mingw32-objdump -p "$win/$file" 2>/dev/null | sed -n 's/^\s*DLL Name: //p')
-        for dll in $needs; do
-          if ! grep -qix "$dll" <<<"$imports"; then
-            echo "$file does not import $dll"; failed+=("win32: $file imports"); break
-          fi
-        done
-      done <<'LIST'
-common/vrqapi.dll
-crypt/vrqcrypt.dll
-sign/vrqsign.dll vrqapi.dll vrqcrypt.dll
-mqtx/vrqmqtx.dll vrqapi.dll mqm.dll
-clnx/vrqclnx.dll vrqapi.dll vrqsign.dll ws2_32.dll
-mqi/mqm.dll ws2_32.dll
-tools/ping/vrqmq.exe vrqapi.dll vrqmqtx.dll vrqclnx.dll
-tools/reply/vrrpl.exe mqm.dll
-LIST
-      step "win32: exports"
-      # Each DLL exports exactly its Windows list (scripts/update-exports.sh --win32 renews them).
-      for lib in common/vrqapi mqtx/vrqmqtx clnx/vrqclnx crypt/vrqcrypt sign/vrqsign; do
-        name=${lib#*/}
-        if ! diff -u "exports/win32/$name.txt" <(scripts/update-exports.sh --print-dll "$win/$lib.dll") \
-             >"$win/$name.exports.diff"; then
-          echo "exports of $name.dll differ from exports/win32/$name.txt (+ exported now, - no longer exported):"
-          grep '^[-+][^-+]' "$win/$name.exports.diff" | head -n 40
-          failed+=("win32: $name.dll exports")
-        fi
-      done
-      scripts/update-exports.sh --print-dll "$win/mqi/mqm.dll" | grep -qx MQCONN \
-        || { echo "mqm.dll does not export MQCONN"; failed+=("win32: mqm.dll exports"); }
+      check_windows_dlls win32 "$win" i686-w64-mingw32-objdump
     fi
   fi
 fi
 
-# --- 6. against IBM's own headers ----------------------------------------------------------
+# 6. 64-bit Windows: the same DLLs and programs and the test programs (GoogleTest built from
+# Debian's source package), run under wine64 with a prefix of their own in the build folder
+# and one wineserver kept running for all of them. With the g++ build at hand, its vrqmq and
+# vrrpl end-to-end tests also run the Windows programs (wine.* tests) against a stand-in
+# queue manager on Linux, reached over loopback TCP.
+if [ "${VRQ_SKIP_WIN64:-0}" != 1 ]; then
+  install_packages g++-mingw-w64-x86-64 wine64 googletest \
+    || failed+=("win64: apt-get install g++-mingw-w64-x86-64 wine64 googletest")
+  win=build/win64
+  linux_build=()
+  [ "$gcc_ok" -eq 0 ] && linux_build=(-DVRQ_LINUX_BUILD="$root/build/gcc")
+  step "win64: configure"
+  if ! cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRQ_WERROR=ON -DVRQ_BENCH=OFF "${linux_build[@]}" "${launchers[@]}"; then
+    failed+=("win64: configure")
+  else
+    step "win64: build"
+    if ! cmake --build "$win" -j "$jobs"; then
+      failed+=("win64: build")
+    else
+      check_windows_dlls win64 "$win" x86_64-w64-mingw32-objdump
+      step "win64: Wine prefix"
+      export WINEPREFIX="$root/$win/wine" WINEDEBUG=-all
+      wine=/usr/lib/wine/wine64
+      # The persistent server first (it needs the prefix folder), then the prefix itself.
+      mkdir -p "$WINEPREFIX"
+      if ! /usr/lib/wine/wineserver -p || ! "$wine" wineboot --init >/dev/null 2>&1; then
+        failed+=("win64: Wine prefix")
+      else
+        step "win64: tests under Wine"
+        (cd "$win" && ctest --output-on-failure -j "$jobs" --timeout 900) || failed+=("win64: tests")
+      fi
+      /usr/lib/wine/wineserver -k 2>/dev/null
+      unset WINEPREFIX WINEDEBUG
+    fi
+  fi
+fi
+
+# --- 7. against IBM's own headers ----------------------------------------------------------
 # The stand-in headers compared with IBM's cmqc.h and cmqxc.h constant by constant and
 # structure by structure (64-bit, 32-bit, 32-bit Windows), the whole tree built and tested in
 # real-MQ mode against them, and the Windows sources compiled against IBM's Windows cmqc.h
@@ -183,7 +254,11 @@ if [ "${VRQ_SKIP_IBM:-0}" != 1 ]; then
 fi
 
 # --- summary -------------------------------------------------------------------------------
-step "summary"
+end_step
+printf '\n=== durations ===\n'
+printf '%s\n' "${durations[@]}"
+total=$((SECONDS - started))
+printf '%3dm%02ds  whole run\n' $((total / 60)) $((total % 60))
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
   exit 1

@@ -15,9 +15,11 @@ print_exports() {
   nm -D --defined-only "$1" | awk 'NF >= 3 { print $3 }' | LC_ALL=C sort -u
 }
 
-# The names of a DLL's export table.
+# The names of a DLL's export table (the 64-bit tools read 32-bit DLLs as well).
 print_dll_exports() {
-  i686-w64-mingw32-objdump -p "$1" |
+  local objdump=x86_64-w64-mingw32-objdump
+  command -v "$objdump" >/dev/null || objdump=i686-w64-mingw32-objdump
+  "$objdump" -p "$1" |
     sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | LC_ALL=C sort -u
 }
 

@@ -4,6 +4,10 @@
 #include <cmqc.h>
 #include <cmqcfc.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -17,7 +21,14 @@ namespace {
 using namespace nodetest;
 
 std::string ExpectedApplName() {
+#ifdef _WIN32  // the executable's file name without its extension
+  char path[MAX_PATH] = {};
+  std::string name(path, GetModuleFileNameA(nullptr, path, sizeof path));
+  name = name.substr(name.find_last_of("\\/") + 1);
+  name = name.substr(0, name.rfind('.'));
+#else
   std::string name = vrqtest::ReadFile("/proc/self/comm");
+#endif
   name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '\n' || c == ' '; }), name.end());
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return name.substr(0, 48);
@@ -57,7 +68,11 @@ TEST(MqNodeNames, NewNodeIdentityAndTracePoints) {
   {
     NodePair pair;
     EXPECT_EQ(pair.client->ulKind, 2u);
+#ifdef _WIN32
+    EXPECT_STREQ(pair.client->szPlatform, "WIN32");
+#else
     EXPECT_STREQ(pair.client->szPlatform, "UNIX");
+#endif
     EXPECT_STREQ(pair.client->szName, "127.0.0.1");
     EXPECT_EQ(pair.client->lPendingLimit, -1);
     EXPECT_EQ(pair.client->ulQLimit, 100u);

@@ -11,6 +11,13 @@
 
 namespace {
 
+// The Windows build reports WinSock's error codes.
+#ifdef _WIN32
+constexpr int kWouldBlock = WSAEWOULDBLOCK;
+#else
+constexpr int kWouldBlock = 11;  // EAGAIN
+#endif
+
 using namespace nodetest;
 
 TEST(MqNodePost, ServerWithSeveralClientsSortsAcceptAndReady) {
@@ -65,7 +72,7 @@ TEST(MqNodePost, NonBlockingConnectCompletesThroughWritableList) {
   NodePtr client(CreateMQNode(&addr, MQNODE_MODE_CLIENT));
   ASSERT_EQ(NoblockSocket(&client->Socket), 1);
   if (mnOpen(client.get()) == 0) {
-    EXPECT_EQ(client->lLastError, 11);
+    EXPECT_EQ(client->lLastError, kWouldBlock);
     EXPECT_EQ(client->ulOpen, 0u);
     MQNode* nodes[] = {client.get(), nullptr};
     MQNode* accept[2];

@@ -11,6 +11,15 @@
 
 namespace {
 
+// The Windows build reports WinSock's error codes.
+#ifdef _WIN32
+constexpr int kNoDestination = WSAEDESTADDRREQ;
+constexpr int kWouldBlock = WSAEWOULDBLOCK;
+#else
+constexpr int kNoDestination = EDESTADDRREQ;
+constexpr int kWouldBlock = EWOULDBLOCK;
+#endif
+
 using clnxtest::Address;
 using clnxtest::View;
 
@@ -54,19 +63,19 @@ TEST_F(Datagrams, UnresolvableTargetSendsNothing) {
   Buffer w = View(out);
   SocketAddress nowhere = Address(std::string(70, 'x') + ".invalid", std::to_string(bound.ulPort));
   EXPECT_EQ(WriteSocket(sender.get(), &w, &nowhere), 0);
-  EXPECT_EQ(sender->lLastError, EDESTADDRREQ);
+  EXPECT_EQ(sender->lLastError, kNoDestination);
   SocketAddress no_service = Address("127.0.0.1", "no-such-service", "", "udp");
   EXPECT_EQ(WriteSocket(sender.get(), &w, &no_service), 0);
-  EXPECT_EQ(sender->lLastError, EDESTADDRREQ);
+  EXPECT_EQ(sender->lLastError, kNoDestination);
   EXPECT_EQ(WriteSocket(sender.get(), &w, nullptr), 0);
-  EXPECT_EQ(sender->lLastError, EDESTADDRREQ);
+  EXPECT_EQ(sender->lLastError, kNoDestination);
   EXPECT_EQ(w.lCounter3, 0);
   EXPECT_EQ(sender->ullBytesWritten, 0u);
 
   std::vector<char> in(8);
   Buffer r = View(in);
   EXPECT_EQ(ReadSocket(receiver.get(), &r), 0);
-  EXPECT_EQ(receiver->lLastError, EWOULDBLOCK);
+  EXPECT_EQ(receiver->lLastError, kWouldBlock);
 }
 
 }  // namespace

@@ -1,64 +1,11 @@
-// Shared test helpers (see vrqtest.h).
+// Shared test helpers (see vrqtest.h): the parts every platform shares.
 #include "vrqtest.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
-#include <stdexcept>
 
 namespace vrqtest {
-
-namespace fs = std::filesystem;
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/vrqtest.XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = buf.data();
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-CaptureStdout::CaptureStdout() {
-  std::fflush(stdout);
-  char tmpl[] = "/tmp/vrqout.XXXXXX";
-  int fd = mkstemp(tmpl);
-  if (fd < 0) throw std::runtime_error("mkstemp failed");
-  path_ = tmpl;
-  saved_ = dup(1);
-  dup2(fd, 1);
-  close(fd);
-}
-
-CaptureStdout::~CaptureStdout() {
-  std::fflush(stdout);
-  if (saved_ >= 0) {
-    dup2(saved_, 1);
-    close(saved_);
-  }
-  unlink(path_.c_str());
-}
-
-std::string CaptureStdout::text() {
-  std::fflush(stdout);
-  return ReadFile(path_);
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -76,73 +23,6 @@ std::string DataFile(const std::string& name) { return ReadFile(std::string(VRQ_
 
 std::string Mask(const std::string& text, const std::string& pattern, const std::string& mask) {
   return std::regex_replace(text, std::regex(pattern), mask);
-}
-
-ProcessResult Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                  int timeout_ms) {
-  ProcessResult r;
-  int out[2], err[2];
-  if (argv.empty() || pipe(out) != 0) return r;
-  if (pipe(err) != 0) {
-    close(out[0]);
-    close(out[1]);
-    return r;
-  }
-  std::fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    close(out[0]);
-    close(out[1]);
-    close(err[0]);
-    close(err[1]);
-    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  bool timed_out = false;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open_fds = 2;
-  char buf[4096];
-  while (open_fds > 0) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) {
-      timed_out = true;
-      kill(pid, SIGKILL);
-      break;
-    }
-    if (poll(fds, 2, static_cast<int>(left)) < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
-        ssize_t n = read(fds[i].fd, buf, sizeof buf);
-        if (n <= 0) {
-          close(fds[i].fd);
-          fds[i].fd = -1;
-          --open_fds;
-        } else {
-          (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-        }
-      }
-    }
-  }
-  for (auto& f : fds)
-    if (f.fd >= 0) close(f.fd);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (timed_out)
-    r.status = -1;
-  else if (WIFEXITED(status))
-    r.status = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status))
-    r.status = 128 + WTERMSIG(status);
-  return r;
 }
 
 }  // namespace vrqtest

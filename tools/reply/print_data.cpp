@@ -1,5 +1,7 @@
 // The hex and text dump of message data printed with the per-message trace: 16 bytes a
 // line, offset, hexadecimal column and printable text.
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -7,7 +9,9 @@
 
 namespace {
 
-constexpr const char* kDumpHeader = "\n  Message Data (Hex/Text), Msg Buffer %p, Text Size %d (0x%x):\n";
+// The buffer's address as glibc's %p writes it, on every platform (the Windows C run-time
+// writes %p as 16 digits without "0x").
+constexpr const char* kDumpHeader = "\n  Message Data (Hex/Text), Msg Buffer %s, Text Size %d (0x%x):\n";
 constexpr const char* kDumpLine = "  %08X  %-32s  %-16s\n";
 constexpr int kBytesPerLine = 16;
 
@@ -34,7 +38,10 @@ void PrintLine(const uint8_t* bytes, int count, int offset) {
 
 void PrintData(const void* data, long size) {
   const int n = size < 0 ? 0 : static_cast<int>(size);
-  std::printf(kDumpHeader, data, n, static_cast<unsigned>(n));
+  char address[2 + 2 * sizeof(uintptr_t) + 1] = "(nil)";
+  if (data != nullptr)
+    std::snprintf(address, sizeof address, "0x%" PRIxPTR, reinterpret_cast<uintptr_t>(data));
+  std::printf(kDumpHeader, address, n, static_cast<unsigned>(n));
   const auto* bytes = static_cast<const uint8_t*>(data);
   for (int offset = 0; offset < n; offset += kBytesPerLine) {
     const int count = n - offset < kBytesPerLine ? n - offset : kBytesPerLine;
