@@ -4,6 +4,9 @@
 // remote queue-manager groups (the user's keys) and the server version; values of the wrong
 // type, without terminator or too long. The test writes the keys itself (under wine64 into
 // the prefix's registry) and removes them again.
+#include <cmqc.h>
+#include <cmqcfc.h>
+
 #include <windows.h>
 
 #include <filesystem>
