@@ -118,6 +118,7 @@ TEST(Manager, FullLengthQualifiersKeepTheAsteriskWithinThirtyThreeCharacters) {
 // A thread that already holds a connection gets it again from MQCONN (2002): an object
 // made on it, and the one qmTest makes for itself, must leave it connected when deleted.
 TEST(Manager, ASharedConnectionIsNotDisconnected) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   Install inst;
   vrqtest::StandinQm qm("QM.MGR", kDefinitions + std::string("DEFINE QLOCAL(APP.Q)\n"));
   Conn mine(qm.name());

@@ -28,6 +28,8 @@ class PingMonitoring : public ::testing::Test {
  protected:
   vrqtest::StandinQm qm{"MON.QM", kDefinitions};
 
+  void SetUp() override { VRQ_SKIP_WITHOUT_STANDIN(); }
+
   vrqtest::ProcessResult Ping(std::vector<std::string> args, int timeout_ms = 60000) {
     args.insert(args.begin(), VRQMQ_PATH);
     return vrqtest::Run(args, qm.env(), timeout_ms);

@@ -96,6 +96,7 @@ TEST(FactPublishing, RepeatingRunPublishesWithoutPrinting) {
 // A collector host that cannot be looked up: the look-up's error is the cause shown, and
 // a run whose facts went nowhere does not end with status 0.
 TEST(FactPublishing, UnknownHostFailsTheRunWithTheLookUpError) {
+  VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
   auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-w5000", "-hno.such.host.invalid"}, qm.env(), 60000);
   EXPECT_NE(r.out.find("ERROR: failed to write to host(service)=no.such.host.invalid(6000)"), std::string::npos)

@@ -50,6 +50,7 @@ class PingStatsArithmetic : public ::testing::Test {
   PingArgs args{};
 
   void SetUp() override {
+    VRQ_SKIP_WITHOUT_STANDIN();
     ASSERT_TRUE(qm.running());
     MQLONG cc = 0, rc = 0;
     char name[MQ_Q_MGR_NAME_LENGTH + 1] = {};
