@@ -6,7 +6,7 @@
 #      (scripts/check-install.sh: layout, export lists, example, manual pages);
 #   3. build with clang++ under AddressSanitizer and UndefinedBehaviorSanitizer (fuzz targets
 #      included) and run every test again;
-#   4. run each fuzz target for a bounded time over its kept corpus;
+#   4. run each fuzz target for a bounded time over its kept corpus, one per core at a time;
 #   5. cross-build for 32-bit Windows with MinGW-w64 (VRQ_SKIP_WIN32=1 skips it);
 #   6. cross-build for 64-bit Windows with the tests, and run them under wine64, with the
 #      Windows vrqmq.exe and vrrpl.exe end to end against a stand-in queue manager on Linux
@@ -71,6 +71,8 @@ if command -v ccache >/dev/null; then
   export CCACHE_DIR=${CCACHE_DIR:-$root/build/ccache}
   export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
   launchers=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # The builds the check scripts configure themselves (IBM headers) go through it too.
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 fi
 
 # --- 2. g++ build and tests ---------------------------------------------------------------
@@ -113,23 +115,38 @@ if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
   san_ok=$?
 
   # --- 4. fuzz targets --------------------------------------------------------------------
+  # Each target runs alone on one core, so as many run at once as there are build jobs.
   if [ "$san_ok" -eq 0 ] && [ "${VRQ_SKIP_FUZZ:-0}" != 1 ]; then
-    while IFS= read -r exe; do
+    mapfile -t fuzzers < <(find build/clang-san/fuzz -type f -executable -name 'fuzz_*' 2>/dev/null | sort)
+    step "fuzz: ${#fuzzers[@]} targets, ${fuzz_seconds}s each, $jobs at a time"
+    fuzz_dir=$(mktemp -d)
+    run_fuzzer() {  # exe; leaves <name>.log and <name>.ok in $fuzz_dir
+      local exe=$1 name work
       name=$(basename "$exe"); name=${name#fuzz_}
-      corpus="$root/fuzz/corpus/$name"
-      mkdir -p "$corpus"
-      work=$(mktemp -d)
-      step "fuzz $name (${fuzz_seconds}s)"
-      if ! "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/" \
-             -print_final_stats=1 "$work" "$corpus" >"$work.log" 2>&1; then
-        tail -n 40 "$work.log"
+      mkdir -p "$root/fuzz/corpus/$name" "$fuzz_dir/$name"
+      work=$fuzz_dir/$name
+      "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/" \
+        -print_final_stats=1 "$work" "$root/fuzz/corpus/$name" >"$work.log" 2>&1 && touch "$work.ok"
+    }
+    running=0
+    for exe in "${fuzzers[@]}"; do
+      if [ "$running" -ge "$jobs" ]; then wait -n; running=$((running - 1)); fi
+      run_fuzzer "$exe" &
+      running=$((running + 1))
+    done
+    wait
+    for exe in "${fuzzers[@]}"; do
+      name=$(basename "$exe"); name=${name#fuzz_}
+      work=$fuzz_dir/$name
+      if [ -f "$work.ok" ]; then
+        printf '%s: %s\n' "$name" "$(grep -E 'stat::number_of_executed_runs' "$work.log" | tail -n 1)"
+      else
+        echo "fuzz $name FAILED:"; tail -n 40 "$work.log"
         mkdir -p build/fuzz-crashes && cp "$work"/crash-* "$work"/timeout-* "$work"/oom-* build/fuzz-crashes/ 2>/dev/null
         failed+=("fuzz $name")
-      else
-        grep -E 'stat::number_of_executed_runs|Done' "$work.log" | tail -n 2
       fi
-      rm -rf "$work" "$work.log"
-    done < <(find build/clang-san/fuzz -type f -executable -name 'fuzz_*' 2>/dev/null | sort)
+    done
+    rm -rf "$fuzz_dir"
   fi
 fi
 
