@@ -536,6 +536,9 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   const size_t skip = gmo.properties ? TakeRfh2Properties(m.data, md, r.properties) : StripInternalRfh2(m.data, md);
   const std::span<const uint8_t> body = std::span<const uint8_t>(m.data).subspan(skip);
   r.data_length = static_cast<MQLONG>(body.size());
+  // The buffer gets as much as fits even when the message stays where it is (2080); a
+  // browse cursor then stays where it was, or before the first message after BROWSE_FIRST.
+  r.data.assign(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(body.size(), static_cast<size_t>(buffer_length))));
   if (r.data_length > buffer_length) {
     if (!(gmo.options & MQGMO_ACCEPT_TRUNCATED_MSG)) {
       r.outcome = Outcome::Warn(MQRC_TRUNCATED_MSG_FAILED);
@@ -543,7 +546,6 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
     }
     r.outcome = Outcome::Warn(MQRC_TRUNCATED_MSG_ACCEPTED);
   }
-  r.data.assign(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(body.size(), static_cast<size_t>(buffer_length))));
   if (browse) {
     store.PlaceCursor(h->cursor, &m);
     return r;

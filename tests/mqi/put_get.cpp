@@ -87,11 +87,32 @@ TEST_F(MqiPutGet, TruncationAcceptedOrRefused) {
   EXPECT_EQ(refused.r.cc, MQCC_WARNING);
   EXPECT_EQ(refused.r.rc, MQRC_TRUNCATED_MSG_FAILED);
   EXPECT_EQ(refused.length, 10);
+  EXPECT_EQ(refused.data, "0123");  // as much as fits, the message left on the queue
   Got accepted = Get(c.hconn, q, MQGMO_NO_SYNCPOINT | MQGMO_ACCEPT_TRUNCATED_MSG, 0, 4);
   EXPECT_EQ(accepted.r.rc, MQRC_TRUNCATED_MSG_ACCEPTED);
   EXPECT_EQ(accepted.length, 10);
   EXPECT_EQ(accepted.data, "0123");
   EXPECT_EQ(Get(c.hconn, q).r.rc, MQRC_NO_MSG_AVAILABLE);
+}
+
+// A browse refused for its buffer leaves the cursor where it was: a retry with room gets the
+// same message. After BROWSE_FIRST the cursor stands before the first message.
+TEST_F(MqiPutGet, RefusedBrowseKeepsTheCursor) {
+  MQHOBJ b;
+  ASSERT_EQ(Open(c.hconn, "Q1", MQOO_BROWSE, b).cc, MQCC_OK);
+  ASSERT_EQ(Put(c.hconn, q, "one").cc, MQCC_OK);
+  ASSERT_EQ(Put(c.hconn, q, "two, longer").cc, MQCC_OK);
+  EXPECT_EQ(Get(c.hconn, b, MQGMO_BROWSE_NEXT, 0, 100).data, "one");
+  Got refused = Get(c.hconn, b, MQGMO_BROWSE_NEXT, 0, 4);
+  EXPECT_EQ(refused.r.rc, MQRC_TRUNCATED_MSG_FAILED);
+  EXPECT_EQ(refused.data, "two,");
+  EXPECT_EQ(Get(c.hconn, b, MQGMO_BROWSE_MSG_UNDER_CURSOR, 0, 100).data, "one");
+  EXPECT_EQ(Get(c.hconn, b, MQGMO_BROWSE_NEXT, 0, 100).data, "two, longer");
+
+  EXPECT_EQ(Get(c.hconn, b, MQGMO_BROWSE_FIRST, 0, 2).r.rc, MQRC_TRUNCATED_MSG_FAILED);
+  EXPECT_EQ(Get(c.hconn, b, MQGMO_BROWSE_MSG_UNDER_CURSOR, 0, 100).r.rc, MQRC_NO_MSG_UNDER_CURSOR);
+  EXPECT_EQ(Get(c.hconn, b, MQGMO_BROWSE_NEXT, 0, 100).data, "one");
+  MQCLOSE(c.hconn, &b, MQCO_NONE, &refused.r.cc, &refused.r.rc);
 }
 
 TEST_F(MqiPutGet, WaitsEndByTimeOrByArrival) {
