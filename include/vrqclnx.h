@@ -79,9 +79,13 @@ VRQCLNX_API int MapStrIpToAddr(const char* text, uint32_t* out);
 VRQCLNX_API int ResolveHostName(const char* name, char* out);
 /* Zero-fills and fills the machine description. */
 VRQCLNX_API int GetSysInfo(SysInfo* info);
-/* Appends "system::V<version>.R<release>::" and, with with_machine, "<machine>::" to the
- * text already in out (out_size bytes in all). A part that does not fit is skipped and
- * the following parts are still tried. */
+/* Linux build: appends "system::V<version>.R<release>::" and, with with_machine,
+ * "<machine>::" to the text already in out (out_size bytes in all). A part that does not
+ * fit is skipped and the following parts are still tried.
+ * Windows build: writes over out (nothing is appended) a description of the running
+ * system, "<product>, Version <major>.<minor>", or with with_machine
+ * "Microsoft <product><edition>, 64-bit, Version <major>.<minor>.<build> <service pack>"
+ * (or 32-bit); info is only checked for null. Cut to out_size - 1 characters. */
 VRQCLNX_API int GetSysLabel(const SysInfo* info, char* out, int out_size, int with_machine);
 /* VXWMQ_CPU_COUNT when set (values below 1 count as 1), else the processors online. */
 VRQCLNX_API int GetProcessorCount(void);
