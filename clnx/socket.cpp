@@ -168,9 +168,8 @@ VRQCLNX_API int CreateAnySocket(SocketRecord* rec, int family, int type) {
     rec->iFamily = family;
     rec->iType = type;
     ClearLastError();
-    rec->iSocket = static_cast<int32_t>(socket(family, type, rec->iProtocol));
+    rec->iSocket = KeepDescriptor(socket(family, type, rec->iProtocol));
     if (rec->iSocket < 0) {
-      rec->iSocket = -1;
       FailWithErrno(rec);
       Trace(rec, "CreateAnySocket");
       return 0;
@@ -320,11 +319,11 @@ VRQCLNX_API int AcceptClient(SocketRecord* listener, SocketRecord* client) {
   Trace(listener, "AcceptClient:Before");
   sockaddr_in remote{};
   SockLen size = sizeof remote;
-  const auto fd = static_cast<int>(accept(listener->iSocket, reinterpret_cast<sockaddr*>(&remote), &size));
+  const int fd = KeepDescriptor(accept(listener->iSocket, reinterpret_cast<sockaddr*>(&remote), &size));
   const bool ok = fd >= 0;
   if (ok) {
     InitSocket(client);
-    client->iSocket = static_cast<int32_t>(fd);
+    client->iSocket = fd;
     IpAddrToSocketAddr(&client->OwnName, &remote);
     IpAddrToSocketAddr(&client->Peer, &remote);
     client->iFamily = listener->iFamily;

@@ -22,9 +22,11 @@ int LastError() { return errno; }
 
 void ClearLastError() { errno = 0; }
 
+int KeepDescriptor(int fd) { return fd < 0 ? -1 : fd; }
+
 int CloseDescriptor(int fd) { return close(fd); }
 
-bool FitsDescriptorSet(int fd) { return fd >= 0 && fd < VRQ_SOCK_SET_SIZE; }
+bool FitsDescriptorSet(const fd_set*, int fd) { return fd >= 0 && fd < VRQ_SOCK_SET_SIZE; }
 
 int SetNonBlocking(int fd, bool on) {
   const int flags = fcntl(fd, F_GETFL, 0);

@@ -30,14 +30,14 @@ uint32_t ListLength(const SocketPostData* post, SocketRecord* const* list) {
 }
 
 bool InSet(const fd_set* set, const SocketRecord* rec) {
-  return set != nullptr && FitsDescriptorSet(rec->iSocket) &&
+  return set != nullptr && FitsDescriptorSet(set, rec->iSocket) &&
          FD_ISSET(rec->iSocket, set);
 }
 
 // Adds a descriptor to a set when both exist; false when it does not fit the set.
 bool AddToSet(fd_set* set, int fd, int* highest) {
   if (fd < 0 || set == nullptr) return true;
-  if (!FitsDescriptorSet(fd)) return false;
+  if (!FitsDescriptorSet(set, fd)) return false;
   FD_SET(fd, set);
   if (fd > *highest) *highest = fd;
   return true;

@@ -27,8 +27,11 @@ namespace vrq::net {
 
 #if defined(_WIN32)
 using SockLen = int;
+// What socket() and accept() return: WinSock hands out pointer-sized unsigned handles.
+using SysSocket = SOCKET;
 #else
 using SockLen = socklen_t;
+using SysSocket = int;
 #endif
 
 // Error numbers whose values differ between the platforms.
@@ -45,13 +48,19 @@ int StartSockets();
 // The error number of the last failed call / clearing it before a call.
 int LastError();
 void ClearLastError();
+// The descriptor a record keeps for what socket() or accept() returned: -1 when the call
+// failed, its error left as the last error. Records keep descriptors in 32 bits: a WinSock
+// handle beyond them is closed (cut to fit, it would name another socket) and counts as a
+// failure with WSAEMFILE.
+int KeepDescriptor(SysSocket handle);
 // Closes a descriptor; the close call's result.
 int CloseDescriptor(int fd);
 // Sets or clears non-blocking mode; 0 or -1.
 int SetNonBlocking(int fd, bool on);
-// Whether a descriptor can go into a descriptor set: POSIX sets are bitmaps indexed by the
-// descriptor, WinSock sets are lists that take any socket handle.
-bool FitsDescriptorSet(int fd);
+// Whether a descriptor can go into a descriptor set, or is in it already: POSIX sets are
+// bitmaps indexed by the descriptor; WinSock sets are lists of at most FD_SETSIZE handles
+// of any value, and FD_SET drops a handle without a word once the list is full.
+bool FitsDescriptorSet(const fd_set* set, int fd);
 // This machine's node name (uname), cut to size - 1 characters.
 void LocalNodeName(char* out, std::size_t size);
 // The current local time of day as "HH:MM:SS".

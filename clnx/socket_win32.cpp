@@ -1,5 +1,5 @@
 // The socket platform of the Windows build: WinSock 1.1 started once per process, WinSock
-// error numbers, closesocket and FIONBIO.
+// error numbers, handles kept as 32-bit descriptors, closesocket and FIONBIO.
 #include "socket_sys.h"
 
 namespace vrq::net {
@@ -33,9 +33,22 @@ int LastError() { return WSAGetLastError(); }
 
 void ClearLastError() { WSASetLastError(0); }
 
+int KeepDescriptor(SOCKET handle) {
+  if (handle == INVALID_SOCKET) return -1;
+  if (handle > static_cast<SOCKET>(INT32_MAX)) {
+    closesocket(handle);
+    WSASetLastError(WSAEMFILE);
+    return -1;
+  }
+  return static_cast<int>(handle);
+}
+
 int CloseDescriptor(int fd) { return closesocket(static_cast<SOCKET>(fd)); }
 
-bool FitsDescriptorSet(int fd) { return fd >= 0; }
+bool FitsDescriptorSet(const fd_set* set, int fd) {
+  return fd >= 0 && (set->fd_count < FD_SETSIZE ||
+                     FD_ISSET(static_cast<SOCKET>(fd), const_cast<fd_set*>(set)));
+}
 
 int SetNonBlocking(int fd, bool on) {
   u_long mode = on ? 1 : 0;

@@ -98,10 +98,8 @@ function(_vrq_test_program t sources libs)
   add_executable(${t} ${sources})
   target_link_libraries(${t} PRIVATE ${libs} vrq_test_main vrq_test_support)
   if(WIN32)
-    # setenv and the POSIX socket headers, in WinSock's terms (support/win32/); the tests
-    # keep socket descriptors in ints, where WinSock's SOCKET is an unsigned 64-bit type.
+    # setenv and the POSIX socket headers, in WinSock's terms (support/win32/).
     target_include_directories(${t} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/win32)
-    target_compile_options(${t} PRIVATE -Wno-narrowing)
     target_precompile_headers(${t} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/win32/posix_compat.h
                                            <gtest/gtest.h>)
   else()

@@ -79,9 +79,13 @@ VRQCLNX_API int MapStrIpToAddr(const char* text, uint32_t* out);
 VRQCLNX_API int ResolveHostName(const char* name, char* out);
 /* Zero-fills and fills the machine description. */
 VRQCLNX_API int GetSysInfo(SysInfo* info);
-/* Appends "system::V<version>.R<release>::" and, with with_machine, "<machine>::" to the
- * text already in out (out_size bytes in all). A part that does not fit is skipped and
- * the following parts are still tried. */
+/* Linux build: appends "system::V<version>.R<release>::" and, with with_machine,
+ * "<machine>::" to the text already in out (out_size bytes in all). A part that does not
+ * fit is skipped and the following parts are still tried.
+ * Windows build: writes over out (nothing is appended) a description of the running
+ * system, "<product>, Version <major>.<minor>", or with with_machine
+ * "Microsoft <product><edition>, 64-bit, Version <major>.<minor>.<build> <service pack>"
+ * (or 32-bit); info is only checked for null. Cut to out_size - 1 characters. */
 VRQCLNX_API int GetSysLabel(const SysInfo* info, char* out, int out_size, int with_machine);
 /* VXWMQ_CPU_COUNT when set (values below 1 count as 1), else the processors online. */
 VRQCLNX_API int GetProcessorCount(void);
@@ -143,12 +147,13 @@ VRQCLNX_API void Qfree(NodeQueue** queue);
 
 /* Library codes kept in lLastError besides the system's error numbers. */
 #define VRQ_SOCK_TIMEOUT        9000  /* the multi-wait timed out */
-#define VRQ_SOCK_FD_RANGE       9001  /* a descriptor lies beyond the multi-wait's descriptor sets */
+#define VRQ_SOCK_FD_RANGE       9001  /* a descriptor does not fit the multi-wait's descriptor sets */
 #define VRQ_SOCK_NO_SERVICE     9002  /* the service name is unknown or the port out of range */
 #define VRQ_SOCK_NO_HOST        9003  /* the host cannot be resolved */
 #define VRQ_SOCK_PEER_CLOSED    9004  /* the peer closed the connection */
 
-/* Width of the multi-wait's descriptor sets: descriptors from here on are refused. */
+/* Width of the multi-wait's descriptor sets: descriptors from here on are refused (Linux);
+ * a set takes at most this many sockets (Windows). */
 #define VRQ_SOCK_SET_SIZE       1024
 
 /* A text address: what callers fill in and what resolution reports back. */
@@ -169,7 +174,8 @@ typedef void (*SocketTraceHook)(const char* point, struct SocketRecord* rec);
 
 /* One socket. Allocated by the caller, set up by the create operations. */
 typedef struct SocketRecord {
-  int32_t iSocket;            /* descriptor; -1 when there is none */
+  int32_t iSocket;            /* descriptor; -1 when there is none (WinSock handles kept
+                                 only when they fit) */
   int32_t iFamily;            /* 2 (IPv4) */
   int32_t iType;              /* 1 stream, 2 datagram */
   int32_t iProtocol;          /* 0 */
@@ -221,7 +227,8 @@ VRQCLNX_API int OSInitSocket(SocketRecord* rec);
 /* Zero-fills the record: no descriptor (-1), no hooks, not connected. */
 VRQCLNX_API int InitSocket(SocketRecord* rec);
 /* Initialises the record with the default trace hook and opens a socket of the family and
- * type (1 stream, 2 datagram). */
+ * type (1 stream, 2 datagram). A WinSock handle too large for iSocket is closed again and
+ * the call fails with WSAEMFILE (so does AcceptClient). */
 VRQCLNX_API int CreateAnySocket(SocketRecord* rec, int family, int type);
 /* An IPv4 stream socket. */
 VRQCLNX_API int CreateSocket(SocketRecord* rec);
@@ -288,7 +295,8 @@ VRQCLNX_API int InitSocketPostData(SocketPostData* post, uint32_t n);
 VRQCLNX_API int FreeSocketPostData(SocketPostData* post);
 /* Waits until a socket of the input list is readable or has an exceptional condition.
  * 1 with the ready and exception lists filled; 0 with *error_out = errno, VRQ_SOCK_TIMEOUT,
- * or VRQ_SOCK_FD_RANGE when a descriptor is too large for the sets. A null timeout waits
+ * or VRQ_SOCK_FD_RANGE when a descriptor is too large for the sets (Windows: when a set
+ * would hold more than VRQ_SOCK_SET_SIZE sockets). A null timeout waits
  * without limit. Negative descriptors are skipped. */
 VRQCLNX_API int PostSocket(SocketPostData* post, const PostTimeout* timeout, int* error_out);
 /* As PostSocket, and also waits for the write list and for unconnected stream sockets of

@@ -1,12 +1,14 @@
 // Helpers shared by the network library's tests: address records, a listening socket on
-// the loopback address, connected pairs, and buffers over local bytes.
+// the loopback address, connected pairs, buffers over local bytes and multi-wait areas.
 #pragma once
 
 #include <cmqc.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,5 +68,27 @@ struct Pair {
     EXPECT_EQ(AcceptClient(listener.get(), server.get()), 1);
   }
 };
+
+// A multi-wait work area of n slots, freed when the test ends.
+struct Post {
+  SocketPostData data{};
+  explicit Post(uint32_t n = 8) { EXPECT_EQ(InitSocketPostData(&data, n), 1); }
+  ~Post() { FreeSocketPostData(&data); }
+  Post(const Post&) = delete;
+  Post& operator=(const Post&) = delete;
+  void Inputs(std::initializer_list<SocketRecord*> recs) {
+    size_t i = 0;
+    for (SocketRecord* rec : recs) data.ppInput[i++] = rec;
+    data.ppInput[i] = nullptr;
+  }
+};
+
+// Sends one byte with the given flags.
+inline void Send(SocketRecord* rec, char c, int flags = 0) {
+  std::vector<char> out{c};
+  Buffer w = View(out);
+  w.lCounter1 = flags;
+  ASSERT_EQ(WriteSocket(rec, &w, nullptr), 1);
+}
 
 }  // namespace clnxtest

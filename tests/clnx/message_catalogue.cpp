@@ -9,58 +9,25 @@
 #include <vector>
 
 #include "../../clnx/message_catalogue.cpp"
+#include "catalogue_file.h"
 #include "vrqtest.h"
 
 namespace {
 
 using vrq::net::MessageCatalogue;
 using vrq::net::SameDirectives;
-using Messages = std::vector<std::pair<std::string, std::string>>;
+using catalogue_file::Catalogue;
+using catalogue_file::kCountAt;
+using catalogue_file::kHashSizeAt;
+using catalogue_file::kOriginalsAt;
+using catalogue_file::kRevisionAt;
+using catalogue_file::Messages;
+using catalogue_file::Put;
 
 constexpr const char* kWaiting = "1157I %s Waiting for TCP/IP to become active";
 constexpr const char* kWartet = "1157I %s wartet auf TCP/IP";
 constexpr const char* kActive = "1158I TCP/IP now active, initialization will proceed for %s";
 constexpr const char* kAktiv = "1158I TCP/IP aktiv, %s wird initialisiert";
-
-// Byte positions of the header words.
-constexpr std::size_t kRevisionAt = 4;
-constexpr std::size_t kCountAt = 8;
-constexpr std::size_t kOriginalsAt = 12;
-constexpr std::size_t kHashSizeAt = 20;
-
-void Put(std::string& out, std::size_t at, uint32_t v, bool big_endian) {
-  for (int i = 0; i < 4; ++i) {
-    const int shift = big_endian ? 24 - 8 * i : 8 * i;
-    out[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> shift) & 0xff);
-  }
-}
-
-// A catalogue file as a message compiler writes it: header, the two tables, an empty hash
-// table, then the texts, each followed by a zero byte. The header entry comes first.
-std::string Catalogue(const Messages& messages, bool big_endian = false) {
-  Messages all{{"", "Content-Type: text/plain; charset=UTF-8\n"}};
-  all.insert(all.end(), messages.begin(), messages.end());
-  const auto n = static_cast<uint32_t>(all.size());
-  const uint32_t originals = 28;
-  const uint32_t translations = originals + 8 * n;
-  std::string out(translations + 8 * n, '\0');
-  Put(out, 0, 0x950412de, big_endian);
-  Put(out, kCountAt, n, big_endian);
-  Put(out, kOriginalsAt, originals, big_endian);
-  Put(out, 16, translations, big_endian);
-  Put(out, 24, static_cast<uint32_t>(out.size()), big_endian);
-  for (uint32_t i = 0; i < n; ++i) {
-    const std::string* texts[] = {&all[i].first, &all[i].second};
-    for (int side = 0; side < 2; ++side) {
-      const std::size_t entry = (side == 0 ? originals : translations) + 8 * i;
-      Put(out, entry, static_cast<uint32_t>(texts[side]->size()), big_endian);
-      Put(out, entry + 4, static_cast<uint32_t>(out.size()), big_endian);
-      out += *texts[side];
-      out += '\0';
-    }
-  }
-  return out;
-}
 
 const Messages kGerman{{kWaiting, kWartet}, {kActive, kAktiv}};
 

@@ -128,7 +128,8 @@ struct RawPair {
     return got;
   }
   static bool WaitReadable(int fd, int ms = 2000) {
-    pollfd p{fd, POLLIN, 0};
+    // WinSock's pollfd holds an unsigned, pointer-sized SOCKET; records keep 32-bit ints.
+    pollfd p{static_cast<decltype(pollfd::fd)>(fd), POLLIN, 0};
     return poll(&p, 1, ms) == 1;
   }
 };

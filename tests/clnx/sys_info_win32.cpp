@@ -89,6 +89,7 @@ TEST(SysInfoWindows, ProcessorCountAndOverride) {
 TEST(SysInfoWindows, TcpIpIsActive) {
   vrqtest::CaptureStdout out;
   EXPECT_EQ(bTcpipNotActive(1), 0);
+  EXPECT_EQ(bWaitForTcpip(1, "TEST"), 0);  // returns at once, logging nothing
   EXPECT_EQ(out.text(), "");
 }
 
