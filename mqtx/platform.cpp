@@ -36,17 +36,18 @@ bool MatchesFilter(std::string_view name, int filter) {
 }
 
 // Counts the ".." steps at the start of a relative path and moves *cursor past the
-// leading "./", "../" and "/" parts.
+// leading "./", "../" and separator parts (Windows takes "\\" as well as "/").
 int CalcRelDirLevels(const char** cursor) {
+  using vrq::platform::IsSeparator;
   int levels = 0;
   const char* p = *cursor;
   for (;;) {
-    if (p[0] == '.' && p[1] == '.' && (p[2] == '/' || p[2] == '\0')) {
+    if (p[0] == '.' && p[1] == '.' && (IsSeparator(p[2]) || p[2] == '\0')) {
       ++levels;
-      p += p[2] == '/' ? 3 : 2;
-    } else if (p[0] == '.' && (p[1] == '/' || p[1] == '\0')) {
-      p += p[1] == '/' ? 2 : 1;
-    } else if (p[0] == '/') {
+      p += p[2] != '\0' ? 3 : 2;
+    } else if (p[0] == '.' && (IsSeparator(p[1]) || p[1] == '\0')) {
+      p += p[1] != '\0' ? 2 : 1;
+    } else if (IsSeparator(p[0])) {
       ++p;
     } else {
       break;
@@ -56,21 +57,35 @@ int CalcRelDirLevels(const char** cursor) {
   return levels;
 }
 
+// The length of the root a path begins with, which climbing never removes: "/" on Linux;
+// on Windows the drive ("C:" or "C:\\") or a leading separator.
+std::size_t RootLength(const std::string& path) {
+  std::size_t n = 0;
+  if (vrq::platform::Separator() == '\\' && !vrq::platform::IsRelative(path.c_str())) n = 2;
+  if (n < path.size() && vrq::platform::IsSeparator(path[n])) ++n;
+  return n;
+}
+
+// path without its last component; empty for a relative path of one component.
 std::string DropLastComponent(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return {};
-  return slash == 0 ? "/" : path.substr(0, slash);
+  using vrq::platform::IsSeparator;
+  const std::size_t root = RootLength(path);
+  while (path.size() > root && IsSeparator(path.back())) path.pop_back();
+  std::size_t cut = path.size();
+  while (cut > root && !IsSeparator(path[cut - 1])) --cut;
+  if (cut == 0) return {};
+  while (cut > root && IsSeparator(path[cut - 1])) --cut;
+  path.resize(cut);
+  return path;
 }
 
 std::vector<std::string_view> Components(std::string_view path) {
   std::vector<std::string_view> parts;
   while (!path.empty()) {
-    const auto slash = path.find('/');
-    const std::string_view part = path.substr(0, slash);
-    if (!part.empty()) parts.push_back(part);
-    if (slash == std::string_view::npos) break;
-    path.remove_prefix(slash + 1);
+    std::size_t end = 0;
+    while (end < path.size() && !vrq::platform::IsSeparator(path[end])) ++end;
+    if (end > 0) parts.push_back(path.substr(0, end));
+    path.remove_prefix(end < path.size() ? end + 1 : end);
   }
   return parts;
 }

@@ -142,6 +142,16 @@ void AppendNameList(PcfMessage* message, int parameter, const std::vector<std::s
 
 std::string Cut(std::string_view name) { return std::string(name.substr(0, kNameLength)); }
 
+// A queue manager name MQ accepts: 1 to 48 of A-Z a-z 0-9 . / _ %. Nothing else may become
+// a directory name under qmgrs (no "\\", ":", blank or other character of a path).
+bool IsQueueManagerName(std::string_view name) {
+  if (name.empty() || name.size() > kNameLength) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '/' || c == '_' || c == '%';
+  });
+}
+
 }  // namespace
 
 std::string_view Trim(std::string_view s) {
@@ -185,8 +195,10 @@ std::optional<std::string> QueueManagerDirectory(const char* name) {
   if (name == nullptr || *name == '\0') return std::nullopt;
   Ini mqs;
   if (!mqs.Load(MqsIniPath(), kMqsKeyDelims, kMqsValueTerms)) {
-    std::string directory = name;
+    std::string directory(Trim(name));
+    if (!IsQueueManagerName(directory)) return std::nullopt;
     std::replace(directory.begin(), directory.end(), '.', '!');
+    std::replace(directory.begin(), directory.end(), '/', '&');
     return JoinPath(JoinPath(DefaultPrefix(), kQmgrsDir), directory);
   }
   const std::vector<Stanza> stanzas = ParseStanzas(mqs.Text());

@@ -63,7 +63,8 @@ std::vector<Stanza> ParseStanzas(std::string_view text);
 // Joins name to path with one separator between them.
 std::string JoinPath(std::string path, std::string_view name);
 // The directory of the named queue manager: DataPath, else <Prefix>/qmgrs/<Directory>
-// from its mqs.ini stanza; without mqs.ini <default prefix>/qmgrs/<name with "!" for ".">.
+// from its mqs.ini stanza; without mqs.ini <default prefix>/qmgrs/<name> with "!" for "."
+// and "&" for "/" as MQ names its directories, for a valid queue manager name only.
 std::optional<std::string> QueueManagerDirectory(const char* name);
 // The default queue manager from mqs.ini and the remote queue managers of a group file
 // (the Linux answers of GetDefaultQmgr and GetRemoteQMgrNames).

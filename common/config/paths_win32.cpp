@@ -15,7 +15,8 @@ constexpr const char* kDefaultInstallDir = "c:\\orvane\\vxwmq";
 constexpr const char* kRegistryKey = "Software\\Orvane\\Veltrix/WMQ";
 constexpr const char* kRegistryValue = "WorkPath";
 
-// The registry's WorkPath, when the key and value can be read.
+// The registry's WorkPath, when the key holds it as a text that fits (REG_SZ, or
+// REG_EXPAND_SZ taken as it stands) and is not empty; a number or binary value is no path.
 bool RegistryWorkPath(char* out) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
@@ -26,7 +27,9 @@ bool RegistryWorkPath(char* out) {
   LONG rc = RegQueryValueExA(key, kRegistryValue, nullptr, &type,
                              reinterpret_cast<LPBYTE>(value), &size);
   RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return false;
+  // value keeps its last byte 0, so a text stored without its terminator ends there.
+  if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || value[0] == '\0')
+    return false;
   std::snprintf(out, kInstallDirRoom, "%s", value);
   return true;
 }

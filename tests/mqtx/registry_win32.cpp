@@ -199,6 +199,29 @@ TEST_F(Registry, QueueManagersWithoutMqsIniAndTheirDirectories) {
   EXPECT_STREQ(errors, "c:\\mqm\\qmgrs\\NO!SUCH\\errors");
 }
 
+TEST_F(Registry, NeitherMqsIniNorQueueManagerKeysIsAFailure) {
+  vrqtest::TempDir empty;
+  _putenv_s("VXWMQ_MQS_HOME", empty.path().c_str());
+  Pcf pcf;
+  MQPlatform* platform = CreateMQPlatform("local");
+  std::string text;
+  {
+    vrqtest::CaptureStdout out;
+    EXPECT_EQ(plReadWithMask(pcf.msg, platform, "*"), 0);
+    text = out.text();
+  }
+  DeleteMQPlatform(platform);
+  EXPECT_NE(text.find("Attempt to get MQ 5.x queue manager names failed: RegOpenKeyEx for registry path "
+                      "HKEY_LOCAL_MACHINE\\" + Mq("Configuration\\QueueManager") + " failed. Reason: "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("0104W Could not open"), std::string::npos) << text;
+  EXPECT_EQ(pcf.msg->pPcfHdr->CompCode, MQCC_FAILED);
+  EXPECT_EQ(pcf.msg->pPcfHdr->Reason, MQRC_UNKNOWN_OBJECT_Q_MGR);
+  EXPECT_EQ(pcf.List(MQCA_Q_MGR_NAME), Names{"<none>"});
+  _putenv_s("VXWMQ_MQS_HOME", "");
+}
+
 TEST_F(Registry, QueueManagerNamesFromMqsIniWhenThereIsOne) {
   vrqtest::TempDir root;
   vrqtest::WriteFile(root.file("mqs.ini"), "QueueManager:\n   Name=FROM.INI\n");
