@@ -2,8 +2,6 @@
 // the toolkit's registry value WorkPath when it holds a usable text, and VXWMQ_HOME before
 // both. The test writes the value itself (under wine64 into the prefix's registry) and
 // removes it again.
-#include <cmqc.h>
-
 #include <gtest/gtest.h>
 #include <vrqapi.h>
 
