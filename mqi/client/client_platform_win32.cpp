@@ -48,7 +48,7 @@ int ConnectHost(const std::string& host, uint16_t port) {
     }
   }
   freeaddrinfo(found);
-  return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
+  return s == INVALID_SOCKET ? -1 : KeepSocket(s);
 }
 
 // Windows identifies users by security id, which the stand-in does not carry.

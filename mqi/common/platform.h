@@ -17,6 +17,11 @@ int ConnectLoopback(uint16_t port);
 // Ends both directions of a connection; a reader blocked on it returns.
 void ShutdownSocket(int fd);
 void CloseSocket(int fd);
+#if defined(_WIN32)
+// A connected WinSock handle (pointer-sized) as the int descriptor the stand-in keeps; a
+// handle beyond an int is closed rather than cut to another socket's number, and gives -1.
+int KeepSocket(uintptr_t handle);
+#endif
 // Distinguishes users sharing a machine in the default queue-manager directory.
 std::string UserTag();
 

@@ -5,6 +5,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <climits>
+
 namespace vrqsim {
 
 namespace {
@@ -33,7 +35,15 @@ int ConnectLoopback(uint16_t port) {
   }
   const BOOL one = TRUE;
   setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-  return static_cast<int>(s);
+  return KeepSocket(s);
+}
+
+int KeepSocket(uintptr_t handle) {
+  if (handle > static_cast<uintptr_t>(INT_MAX)) {
+    closesocket(static_cast<SOCKET>(handle));
+    return -1;
+  }
+  return static_cast<int>(handle);
 }
 
 void ShutdownSocket(int fd) { shutdown(static_cast<SOCKET>(fd), SD_BOTH); }
