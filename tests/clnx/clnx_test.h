@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -14,7 +15,22 @@
 
 #include "vrqclnx.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#endif
+
 namespace clnxtest {
+
+// The error codes the sockets report: WinSock's in the Windows build.
+#ifdef _WIN32
+constexpr int kWouldBlock = WSAEWOULDBLOCK;
+constexpr int kInvalid = WSAEINVAL;
+constexpr int kNoDestination = WSAEDESTADDRREQ;
+#else
+constexpr int kWouldBlock = EWOULDBLOCK;
+constexpr int kInvalid = EINVAL;
+constexpr int kNoDestination = EDESTADDRREQ;
+#endif
 
 inline SocketAddress Address(const std::string& host, const std::string& service,
                              const std::string& ip = "", const std::string& protocol = "tcp") {

@@ -11,15 +11,8 @@
 
 namespace {
 
-// The Windows build reports WinSock's error codes.
-#ifdef _WIN32
-constexpr int kNoDestination = WSAEDESTADDRREQ;
-constexpr int kWouldBlock = WSAEWOULDBLOCK;
-#else
-constexpr int kNoDestination = EDESTADDRREQ;
-constexpr int kWouldBlock = EWOULDBLOCK;
-#endif
-
+using clnxtest::kNoDestination;
+using clnxtest::kWouldBlock;
 using clnxtest::Address;
 using clnxtest::View;
 

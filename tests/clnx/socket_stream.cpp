@@ -20,15 +20,8 @@
 
 namespace {
 
-// The Windows build reports WinSock's error codes.
-#ifdef _WIN32
-constexpr int kWouldBlock = WSAEWOULDBLOCK;
-constexpr int kInvalid = WSAEINVAL;
-#else
-constexpr int kWouldBlock = EWOULDBLOCK;
-constexpr int kInvalid = EINVAL;
-#endif
-
+using clnxtest::kWouldBlock;
+using clnxtest::kInvalid;
 using clnxtest::Address;
 using clnxtest::View;
 

@@ -1,15 +1,20 @@
 // Helpers of the queue-manager library's tests: a temporary installation directory (for
-// "mqqual.ini"), raw MQI calls for the test's own side of an exchange, and trace capture.
+// "mqqual.ini"), raw MQI calls for the test's own side of an exchange, trace capture, and
+// the path and error-log listing calls as plain values.
 #pragma once
 
 #include <cmqc.h>
+#include <cmqcfc.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin_qm.h"
@@ -103,6 +108,41 @@ inline std::vector<std::string>& Traces() {
 inline void RecordQueue(const char* text, MQueue*) { Traces().push_back(std::string("Q ") + text); }
 inline void RecordManager(const char* text, MQManager*) {
   Traces().push_back(std::string("M ") + text);
+}
+
+// RelPathToAbs and AbsPathToRel as strings, "<refused>" when the call refuses.
+inline std::string Abs(const std::string& path, const char* base) {
+  char buffer[VRQ_PL_PATH_SIZE];
+  std::snprintf(buffer, sizeof buffer, "%s", path.c_str());
+  return RelPathToAbs(buffer, base) == 1 ? buffer : "<refused>";
+}
+
+inline std::string Rel(const char* path, const char* base) {
+  char out[VRQ_PL_PATH_SIZE];
+  return AbsPathToRel(path, base, out) == 1 ? out : "<refused>";
+}
+
+using Listing = std::vector<std::pair<std::string, int>>;
+
+// GetErrorLogNames as sorted (name, modification time) pairs; *rc = its result.
+inline Listing ErrorLogs(const std::string& directory, int filter, int* rc = nullptr) {
+  MESSAGE names{}, stamps{};
+  CreatePcfStrListAttr(&names, MQCACF_Q_NAMES, 0, 64);
+  CreatePcfIntListAttr(&stamps, MQIACF_Q_ATTRS, 0);
+  const int result = GetErrorLogNames(directory.c_str(), filter, &names, &stamps);
+  if (rc != nullptr) *rc = result;
+  Listing found;
+  for (int i = 0; i < reinterpret_cast<MQCFSL*>(names.pData)->Count; ++i) {
+    char name[65];
+    int t = 0;
+    GetPcfStrListAttrValue(&names, i, name, 64);
+    GetPcfIntListAttrValue(&stamps, i, &t);
+    found.emplace_back(mqtxtest::Trimmed(name, sizeof name), t);
+  }
+  DeleteMessage(&names);
+  DeleteMessage(&stamps);
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 }  // namespace mqtxtest

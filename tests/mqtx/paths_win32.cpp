@@ -2,9 +2,6 @@
 // "\" and "/" both separating components when paths are climbed or compared, directory
 // listings with their modification times, and the queue-manager directories under the
 // default prefix's qmgrs folder that an installation without mqs.ini uses.
-#include <cmqc.h>
-#include <cmqcfc.h>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -21,16 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Abs(const std::string& path, const char* base) {
-  char buffer[VRQ_PL_PATH_SIZE];
-  std::snprintf(buffer, sizeof buffer, "%s", path.c_str());
-  return RelPathToAbs(buffer, base) == 1 ? buffer : "<refused>";
-}
-
-std::string Rel(const char* path, const char* base) {
-  char out[VRQ_PL_PATH_SIZE];
-  return AbsPathToRel(path, base, out) == 1 ? out : "<refused>";
-}
+using mqtxtest::Abs;
+using mqtxtest::Rel;
 
 TEST(PathsWindows, OnlyADriveLetterMakesAPathAbsolute) {
   EXPECT_EQ(IsPathRelative("C:\\mqm"), 0);
@@ -65,27 +54,8 @@ TEST(PathsWindows, AbsoluteToRelativeSplitsAtEitherSeparator) {
   EXPECT_EQ(Rel("C:\\app", "C:\\app"), "");
 }
 
-using Listing = std::vector<std::pair<std::string, int>>;
-
-Listing ErrorLogs(const std::string& directory, int filter, int* rc = nullptr) {
-  MESSAGE names{}, stamps{};
-  CreatePcfStrListAttr(&names, MQCACF_Q_NAMES, 0, 64);
-  CreatePcfIntListAttr(&stamps, MQIACF_Q_ATTRS, 0);
-  const int result = GetErrorLogNames(directory.c_str(), filter, &names, &stamps);
-  if (rc != nullptr) *rc = result;
-  Listing found;
-  for (int i = 0; i < reinterpret_cast<MQCFSL*>(names.pData)->Count; ++i) {
-    char name[65];
-    int t = 0;
-    GetPcfStrListAttrValue(&names, i, name, 64);
-    GetPcfIntListAttrValue(&stamps, i, &t);
-    found.emplace_back(mqtxtest::Trimmed(name, sizeof name), t);
-  }
-  DeleteMessage(&names);
-  DeleteMessage(&stamps);
-  std::sort(found.begin(), found.end());
-  return found;
-}
+using mqtxtest::ErrorLogs;
+using mqtxtest::Listing;
 
 // Sets a file's modification time to seconds after 1970.
 void SetModified(const std::string& path, int64_t seconds) {

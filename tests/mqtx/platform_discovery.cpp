@@ -195,22 +195,9 @@ TEST(PlatformDiscovery, ErrorLogFilesByFilterWithTimes) {
   utime(dir.file("AMQERR01.LOG").c_str(), &times);
 
   auto list = [&](int filter) {
-    MESSAGE names{}, stamps{};
-    CreatePcfStrListAttr(&names, MQCACF_Q_NAMES, 0, 64);
-    CreatePcfIntListAttr(&stamps, MQIACF_Q_ATTRS, 0);
-    EXPECT_EQ(GetErrorLogNames(dir.path().c_str(), filter, &names, &stamps), 1);
-    std::vector<std::pair<std::string, int>> found;
-    const int count = reinterpret_cast<MQCFSL*>(names.pData)->Count;
-    for (int i = 0; i < count; ++i) {
-      char name[65];
-      int t = 0;
-      GetPcfStrListAttrValue(&names, i, name, 64);
-      GetPcfIntListAttrValue(&stamps, i, &t);
-      found.emplace_back(mqtxtest::Trimmed(name, sizeof name), t);
-    }
-    DeleteMessage(&names);
-    DeleteMessage(&stamps);
-    std::sort(found.begin(), found.end());
+    int rc = 0;
+    auto found = mqtxtest::ErrorLogs(dir.path(), filter, &rc);
+    EXPECT_EQ(rc, 1);
     return found;
   };
   const auto logs = list(VRQ_ERRLOG_LOGS);

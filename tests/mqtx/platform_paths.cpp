@@ -6,16 +6,8 @@
 
 namespace {
 
-std::string Abs(const std::string& path, const char* base) {
-  char buffer[VRQ_PL_PATH_SIZE];
-  std::snprintf(buffer, sizeof buffer, "%s", path.c_str());
-  return RelPathToAbs(buffer, base) == 1 ? buffer : "<refused>";
-}
-
-std::string Rel(const char* path, const char* base) {
-  char out[VRQ_PL_PATH_SIZE];
-  return AbsPathToRel(path, base, out) == 1 ? out : "<refused>";
-}
+using mqtxtest::Abs;
+using mqtxtest::Rel;
 
 TEST(PlatformPaths, RelativeAndAbsolute) {
   EXPECT_EQ(IsPathRelative("conf/a.ini"), 1);
