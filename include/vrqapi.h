@@ -1004,6 +1004,15 @@ VRQAPI_API char* MapEnvironment(MQLONG value, char* out);
 VRQAPI_API const char* MapMsgType(MQLONG value);
 VRQAPI_API const char* MapObjType(MQLONG value);
 
+/* IBM's name of an MQ constant value, from IBM's value-to-name functions (cmqstrc.h):
+ * family is the names' prefix without its underscore ("MQRC", "MQFB", "MQCMD", "MQMT",
+ * "MQOT", "MQCC", "MQXR", "MQIA", "MQCACF", ...). MqValueName("MQRC", 2085) is
+ * "MQRC_UNKNOWN_OBJECT_NAME"; a value IBM does not name, a family the toolkit does not carry
+ * and a null family give null. The names are static strings. Code that prints MQ value
+ * names asks this function rather than including cmqstrc.h, which a program may include
+ * in one translation unit only. */
+VRQAPI_API const char* MqValueName(const char* family, MQLONG value);
+
 /* ---- end of MQI PRINTERS ---- */
 
 /* ==== PCF TO MQSC: vrqPcf2Mqsc ==== */

@@ -15,7 +15,9 @@
 #   2. the whole tree is built in real-MQ mode (VRQ_MQ_HOME with IBM's cmqc.h and cmqxc.h,
 #      the stand-in's cmqcfc.h, cmqzc.h, cmqbc.h, cmqstrc.h, and the stand-in client library
 #      of the g++ build) in <g++ build dir>-ibm-headers, warnings as errors, and its tests
-#      run: those that need the stand-in queue manager skip themselves;
+#      run: those that need the stand-in queue manager skip themselves. The package ships no
+#      cmqstrc.h; the stand-in's has IBM's form (each MQxxx_STR an ordinary char * function
+#      defined in the header), so the build meets what an installation's inc/ holds;
 #   3. every source of the 32-bit Windows build (when its build dir is given and configured)
 #      is compiled again against IBM's Windows cmqc.h.
 # Exit status: 0 all passed, 1 something failed, 2 skipped because the npm registry could

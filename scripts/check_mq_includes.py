@@ -8,6 +8,10 @@ Usage: check_mq_includes.py [--fix] [source-root]
 Reads which header declares which name from the stand-in headers in mqi/include. Prints
 every file whose MQ includes differ from what it uses and exits with 1; --fix rewrites
 those files' MQ include lines instead.
+
+cmqstrc.h defines its value-to-name functions, as IBM's does, so each library or program
+includes it in one translation unit: only the files in STRC_UNITS may include it, and any
+other file that does is reported (the rest of the toolkit names values through MqValueName).
 """
 import os
 import re
@@ -18,6 +22,11 @@ SOURCE_DIRS = ["include", "common", "crypt", "sign", "mqtx", "clnx", "tools", "m
                "bench", "fuzz", "examples"]
 # Files that include every header on purpose.
 EXEMPT = {os.path.join("mqi", "client", "headers_check.c")}
+# The one unit of each library or program that includes cmqstrc.h.
+STRC_UNITS = {os.path.join("common", "config", "mq_value_names.c"),      # vrqapi
+              os.path.join("mqi", "server", "value_names.c"),            # vrqsim
+              os.path.join("mqi", "client", "headers_check.c"),          # libmqm_r, libmqic_r
+              os.path.join("tests", "mqi", "headers.cpp")}               # test_mqi
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]*[<"](cmq\w*\.h)[>"][^\n]*\n', re.M)
 
 
@@ -40,7 +49,8 @@ def declared_names(include_dir):
         found |= set(re.findall(r"^\s*(?:static\s+)?(?:const\s+)?\w+\s*\*?\s*MQENTRY\s+(\w+)\s*\(",
                                 text, re.M))
         found |= set(re.findall(r"\bstruct\s+(tag\w+)", text))
-        found |= set(re.findall(r"\bstatic\s+(?:inline\s+)?(?:const\s+)?char\s*\*\s*(\w+)\s*\(", text))
+        found |= set(re.findall(r"^\s*(?:static\s+)?(?:inline\s+)?(?:const\s+)?char\s*\*\s*(\w+)\s*\(",
+                                text, re.M))
         for n in found:
             if not n.endswith("_INCLUDED") and not n.endswith("_") and n != "MQ_64_BIT":
                 names.setdefault(n, h)
@@ -97,10 +107,14 @@ def main():
                     continue
                 path = os.path.join(dirpath, f)
                 rel = os.path.relpath(path, root)
-                if rel in EXEMPT:
-                    continue
                 text = open(path, encoding="utf-8").read()
                 have = [m.group(1) for m in INCLUDE.finditer(text)]
+                if "cmqstrc.h" in have and rel not in STRC_UNITS:
+                    print(f"{rel}: includes cmqstrc.h, which only one unit of a program may "
+                          "(use MqValueName)")
+                    bad += 1
+                if rel in EXEMPT:
+                    continue
                 want = needed_headers(text, names)
                 if have == want:
                     continue

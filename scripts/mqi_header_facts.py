@@ -7,8 +7,10 @@ Usage: mqi_header_facts.py <dir-with-IBM-cmqc.h-and-cmqxc.h> <output-dir>
 Writes two tables read by gen_mqi_headers.py:
   mqi_header_names.tsv   name, header, kind (define | struct)
   mqi_functions.tsv      header, kind (function | typedef), name, parameters ("Type Name; ...")
-Only names and parameter types are taken; values, layouts and defaults come from the
-reference tables.  Run it again when IBM's headers gain names.
+Only names and parameter types are taken; values, layouts and defaults come from IBM's
+published facts in data/mq.  Run it again when IBM's headers gain names (the two tables it
+writes are committed; scripts/check-generated.sh cannot rerun it, as IBM's headers are not
+in the repository).
 """
 import os
 import re

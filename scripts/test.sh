@@ -270,6 +270,10 @@ if [ "${VRQ_SKIP_IBM:-0}" != 1 ]; then
   fi
 fi
 
+# --- generated files: regenerated from the repository, byte for byte (about 2 s) -----------
+step "generated files"
+"$root/scripts/check-generated.sh" || failed+=("generated files")
+
 # --- summary -------------------------------------------------------------------------------
 end_step
 printf '\n=== durations ===\n'

@@ -1,52 +1,35 @@
 // Display names of MQ constant values for the MQI structure printers and diagnostics. A map
 // that shows IBM's constant names lists the values it names and takes each name from IBM's
-// value-to-name functions (cmqstrc.h); a map with the toolkit's own short names is a table
-// of {value, name} rows. The maps differ only in their values and in what they write for a
-// value they do not hold.
+// value-to-name functions through MqValueName; a map with the toolkit's own short names is a
+// table of {value, name} rows. The maps differ only in their values and in what they write
+// for a value they do not hold.
 #include <vrqapi.h>
 
 #include <cmqc.h>
 #include <cmqxc.h>
-#include <cmqstrc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <span>
 #include <string_view>
 
+#include "value_names.h"
+
 namespace {
 
-struct ValueName {
-  MQLONG value;
-  const char* name;
-};
+using vrq::FindName;
+using vrq::ValueName;
 
-const char* FindName(std::span<const ValueName> table, MQLONG value) {
-  for (const ValueName& row : table)
-    if (row.value == value) return row.name;
-  return nullptr;
-}
-
-// The values a map names with IBM's names for them.
+// The values a map names with IBM's names for them, of one family of constants.
 struct IbmNames {
   std::span<const MQLONG> values;
-  const char* (*name_of)(MQLONG);
+  const char* family;
 };
 
 const char* FindName(const IbmNames& map, MQLONG value) {
-  for (MQLONG listed : map.values) {
-    if (listed != value) continue;
-    const char* name = map.name_of(value);
-    return name[0] != '\0' ? name : nullptr;
-  }
-  return nullptr;
-}
-
-// MQFB_STR, and the IMS range bounds, which IBM's table does not name.
-const char* FeedbackName(MQLONG value) {
-  if (value == MQFB_IMS_FIRST) return "MQFB_IMS_FIRST";
-  if (value == MQFB_IMS_LAST) return "MQFB_IMS_LAST";
-  return MQFB_STR(value);
+  return std::ranges::find(map.values, value) != map.values.end() ? MqValueName(map.family, value)
+                                                                   : nullptr;
 }
 
 char* Write(char* out, const char* text) {
@@ -76,7 +59,7 @@ constexpr ValueName kMsgTypeShort[] = {
 constexpr MQLONG kMsgTypeFullValues[] = {
     MQMT_REQUEST, MQMT_REPLY, MQMT_REPORT, MQMT_DATAGRAM,
 };
-constexpr IbmNames kMsgTypeFull{kMsgTypeFullValues, MQMT_STR};
+constexpr IbmNames kMsgTypeFull{kMsgTypeFullValues, "MQMT"};
 
 constexpr ValueName kReport[] = {{MQRO_NONE, "NONE"}};
 
@@ -95,7 +78,7 @@ constexpr MQLONG kFeedbackValues[] = {
     MQFB_CICS_APPL_NOT_STARTED, MQFB_CICS_APPL_ABENDED, MQFB_CICS_DLQ_ERROR,
     MQFB_CICS_UOW_BACKED_OUT,
 };
-constexpr IbmNames kFeedback{kFeedbackValues, FeedbackName};
+constexpr IbmNames kFeedback{kFeedbackValues, "MQFB"};
 
 constexpr std::string_view kFeedbackPrefix = "MQFB_";
 constexpr const char* kFeedbackOther = "RC %d";
@@ -123,7 +106,7 @@ constexpr MQLONG kObjTypeFullValues[] = {
     MQOT_SERVER_CHANNEL, MQOT_REQUESTER_CHANNEL, MQOT_RECEIVER_CHANNEL, MQOT_CURRENT_CHANNEL,
     MQOT_SAVED_CHANNEL, MQOT_SVRCONN_CHANNEL, MQOT_CLNTCONN_CHANNEL, MQOT_SHORT_CHANNEL,
 };
-constexpr IbmNames kObjTypeFull{kObjTypeFullValues, MQOT_STR};
+constexpr IbmNames kObjTypeFull{kObjTypeFullValues, "MQOT"};
 
 constexpr const char* kObjTypeOther = "UNKNOWN VALUE %d";
 
@@ -137,7 +120,7 @@ constexpr ValueName kObjTypeShort[] = {
 constexpr MQLONG kPersistenceValues[] = {
     MQPER_NOT_PERSISTENT, MQPER_PERSISTENT, MQPER_PERSISTENCE_AS_Q_DEF,
 };
-constexpr IbmNames kPersistence{kPersistenceValues, MQPER_STR};
+constexpr IbmNames kPersistence{kPersistenceValues, "MQPER"};
 
 constexpr const char* kUnknown = "UNKNOWN";
 
@@ -146,7 +129,7 @@ constexpr MQLONG kExitIdValues[] = {
     MQXT_CHANNEL_RCV_EXIT, MQXT_CHANNEL_MSG_RETRY_EXIT, MQXT_CHANNEL_AUTO_DEF_EXIT,
     MQXT_CLUSTER_WORKLOAD_EXIT, MQXT_PUBSUB_ROUTING_EXIT,
 };
-constexpr IbmNames kExitId{kExitIdValues, MQXT_STR};
+constexpr IbmNames kExitId{kExitIdValues, "MQXT"};
 
 constexpr MQLONG kExitReasonValues[] = {
     MQXR_BEFORE, MQXR_AFTER, MQXR_CONNECTION, MQXR_INIT, MQXR_TERM, MQXR_MSG, MQXR_XMIT,
@@ -154,24 +137,24 @@ constexpr MQLONG kExitReasonValues[] = {
     MQXR_CLWL_OPEN, MQXR_CLWL_PUT, MQXR_CLWL_MOVE, MQXR_CLWL_REPOS, MQXR_CLWL_REPOS_MOVE,
     MQXR_END_BATCH, MQXR_ACK_RECEIVED, MQXR_AUTO_SVRCONN, MQXR_AUTO_CLUSRCVR,
 };
-constexpr IbmNames kExitReason{kExitReasonValues, MQXR_STR};
+constexpr IbmNames kExitReason{kExitReasonValues, "MQXR"};
 
 constexpr MQLONG kExitResponseValues[] = {
     MQXCC_FAILED, MQXCC_CLOSE_CHANNEL, MQXCC_SUPPRESS_EXIT, MQXCC_SEND_SEC_MSG,
     MQXCC_SEND_AND_REQUEST_SEC_MSG, MQXCC_SKIP_FUNCTION, MQXCC_SUPPRESS_FUNCTION, MQXCC_OK,
 };
-constexpr IbmNames kExitResponse{kExitResponseValues, MQXCC_STR};
+constexpr IbmNames kExitResponse{kExitResponseValues, "MQXCC"};
 
 constexpr MQLONG kExitResponse2Values[] = {
     MQXR2_DEFAULT_CONTINUATION, MQXR2_PUT_WITH_DEF_USERID, MQXR2_PUT_WITH_MSG_USERID,
     MQXR2_USE_EXIT_BUFFER, MQXR2_CONTINUE_CHAIN, MQXR2_SUPPRESS_CHAIN, MQXR2_DYNAMIC_CACHE,
 };
-constexpr IbmNames kExitResponse2{kExitResponse2Values, MQXR2_STR};
+constexpr IbmNames kExitResponse2{kExitResponse2Values, "MQXR2"};
 
 constexpr MQLONG kApiCallerTypeValues[] = {
     MQXACT_EXTERNAL, MQXACT_INTERNAL,
 };
-constexpr IbmNames kApiCallerType{kApiCallerTypeValues, MQXACT_STR};
+constexpr IbmNames kApiCallerType{kApiCallerTypeValues, "MQXACT"};
 
 // Function identifiers of the API exit (MQXF_* values) with the display names of the calls.
 constexpr ValueName kFunctionId[] = {
@@ -192,7 +175,7 @@ constexpr ValueName kChannelType[] = {
 constexpr MQLONG kEnvironmentValues[] = {
     MQXE_OTHER, MQXE_MCA, MQXE_MCA_SVRCONN, MQXE_COMMAND_SERVER, MQXE_MQSC,
 };
-constexpr IbmNames kEnvironment{kEnvironmentValues, MQXE_STR};
+constexpr IbmNames kEnvironment{kEnvironmentValues, "MQXE"};
 
 }  // namespace
 
@@ -250,6 +233,9 @@ VRQAPI_API char* APICallerType(MQLONG value, char* out) {
 }
 
 VRQAPI_API char* MapFeedback(MQLONG value, char* out) {
+  // The IMS range bounds have names of their own here, which IBM's table does not give.
+  if (out != nullptr && value == MQFB_IMS_FIRST) return Write(out, "MQFB_IMS_FIRST");
+  if (out != nullptr && value == MQFB_IMS_LAST) return Write(out, "MQFB_IMS_LAST");
   return NameOr(kFeedback, value, out, kDecimal);
 }
 

@@ -1,21 +1,19 @@
-// The command-name table: every MQCMD_ command code, named by IBM's MQCMD_STR (cmqstrc.h),
+// The command-name table: every MQCMD_ command code, named by IBM's name for it (MqValueName),
 // and the toolkit's own extension commands (EXCMD_) with their names, searched by PcfIdToName.
 #include <vrqapi.h>
 
 #include <cmqc.h>
 #include <cmqcfc.h>
-#include <cmqstrc.h>
+
+#include "config/value_names.h"
 
 namespace {
 
-struct CommandName {
-  int code;
-  const char* name;  // nullptr: IBM's name of the code
-};
+using vrq::ValueName;
 
 constexpr const char* kUnknownCommand = "UNKNOWN";
 
-constexpr CommandName kCommandNames[] = {
+constexpr ValueName kCommandNames[] = {
     {MQCMD_INQUIRE_Q_MGR_STATUS, nullptr},
     {MQCMD_CHANGE_Q_MGR, nullptr},
     {MQCMD_INQUIRE_Q_MGR, nullptr},
@@ -333,7 +331,6 @@ constexpr CommandName kCommandNames[] = {
 }  // namespace
 
 extern "C" VRQAPI_API const char* PcfIdToName(int command) {
-  for (const CommandName& row : kCommandNames)
-    if (row.code == command) return row.name != nullptr ? row.name : MQCMD_STR(row.code);
-  return kUnknownCommand;
+  const char* name = vrq::FindName(kCommandNames, command, "MQCMD");
+  return name != nullptr ? name : kUnknownCommand;
 }

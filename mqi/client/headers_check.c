@@ -27,8 +27,9 @@ static PMQ_CONN_CALL const kConn = MQCONN;
 static PMQ_GET_CALL const kGet = MQGET;
 static PMQ_INQMP_CALL const kInqmp = MQINQMP;
 
-/* The value-to-name functions compile as C too, unused ones without a warning. */
-const char* vrqsim_reason_name(MQLONG reason) { return MQRC_STR(reason); }
+/* The value-to-name functions, defined by cmqstrc.h itself as IBM's are, compile as C
+ * without a warning; this is the one unit of the client libraries that includes it. */
+const char* vrqsim_client_reason_name(MQLONG reason) { return MQRC_STR(reason); }
 
 /* Referenced so that the initialisers above are compiled, not discarded as unused. */
 const void* const vrqsim_header_defaults[] = {&kMd,  &kOd,  &kGmo, &kPmo, &kCno, &kSd,

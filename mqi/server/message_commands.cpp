@@ -14,35 +14,12 @@
 #include <iterator>
 #include <optional>
 
+#include "value_names.h"
 #include "wire.h"
 
 namespace vrqsim {
 
 namespace {
-
-struct ReasonName {
-  long reason;
-  const char* name;
-};
-
-// The reasons these commands meet; others are printed as a number.
-constexpr ReasonName kReasons[] = {
-    {MQRC_CONNECTION_BROKEN, "MQRC_CONNECTION_BROKEN"},
-    {MQRC_EXPIRY_ERROR, "MQRC_EXPIRY_ERROR"},
-    {MQRC_GET_INHIBITED, "MQRC_GET_INHIBITED"},
-    {MQRC_MISSING_REPLY_TO_Q, "MQRC_MISSING_REPLY_TO_Q"},
-    {MQRC_MSG_TOO_BIG_FOR_Q, "MQRC_MSG_TOO_BIG_FOR_Q"},
-    {MQRC_MSG_TOO_BIG_FOR_Q_MGR, "MQRC_MSG_TOO_BIG_FOR_Q_MGR"},
-    {MQRC_NO_MSG_AVAILABLE, "MQRC_NO_MSG_AVAILABLE"},
-    {MQRC_NOT_AUTHORIZED, "MQRC_NOT_AUTHORIZED"},
-    {MQRC_OBJECT_IN_USE, "MQRC_OBJECT_IN_USE"},
-    {MQRC_PUT_INHIBITED, "MQRC_PUT_INHIBITED"},
-    {MQRC_Q_DELETED, "MQRC_Q_DELETED"},
-    {MQRC_Q_FULL, "MQRC_Q_FULL"},
-    {MQRC_Q_MGR_NAME_ERROR, "MQRC_Q_MGR_NAME_ERROR"},
-    {MQRC_Q_MGR_NOT_AVAILABLE, "MQRC_Q_MGR_NOT_AVAILABLE"},
-    {MQRC_UNKNOWN_OBJECT_NAME, "MQRC_UNKNOWN_OBJECT_NAME"},
-};
 
 constexpr std::pair<MQLONG, const char*> kMsgTypes[] = {
     {MQMT_REQUEST, "request"}, {MQMT_REPLY, "reply"}, {MQMT_REPORT, "report"}, {MQMT_DATAGRAM, "datagram"}};
@@ -192,9 +169,8 @@ void PrintMessage(long number, const MQMD& md, const std::vector<char>& data, MQ
 }  // namespace
 
 std::string ReasonText(long reason) {
-  for (const auto& r : kReasons)
-    if (r.reason == reason) return std::to_string(reason) + " " + r.name;
-  return std::to_string(reason);
+  const char* name = vrqsim_reason_name(static_cast<MQLONG>(reason));
+  return name[0] != '\0' ? std::to_string(reason) + " " + name : std::to_string(reason);
 }
 
 int PutCommand(const std::vector<std::string>& args) {

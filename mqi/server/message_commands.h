@@ -16,7 +16,8 @@ int PutCommand(const std::vector<std::string>& args);
 // at least one message was shown.
 int GetCommand(const std::vector<std::string>& args, bool browse);
 
-// The text of an MQ reason code, as "2085 MQRC_UNKNOWN_OBJECT_NAME" ("2999" when unknown).
+// The text of an MQ reason code with IBM's name for it, as "2085 MQRC_UNKNOWN_OBJECT_NAME"
+// ("2999" when IBM names none).
 std::string ReasonText(long reason);
 
 }  // namespace vrqsim

@@ -4,6 +4,7 @@
 
 #include <cmqc.h>
 #include <cmqxc.h>
+#include <cmqcfc.h>
 #include <vrqapi.h>
 
 #include <cstdio>
@@ -156,6 +157,37 @@ TEST(MqiNames, FeedbackShortAndFullNames) {
   EXPECT_STREQ(MapFeedback(301, b), "MQFB_IMS_FIRST");
   EXPECT_STREQ(MapFeedback(413, b), "MQFB_CICS_UOW_BACKED_OUT");
   EXPECT_STREQ(MapFeedback(-2147483647 - 1, b), "-2147483648");
+}
+
+// Each family MqValueName carries names its values with IBM's name; a value without one, an
+// unknown family and no family give null.
+TEST(MqiNames, MqValueNameGivesIbmsNameInEveryFamily) {
+#define VRQ_NAMED(family, constant) {family, constant, #constant}
+  const struct {
+    const char* family;
+    MQLONG value;
+    const char* name;
+  } cases[] = {
+      VRQ_NAMED("MQAT", MQAT_UNIX),          VRQ_NAMED("MQCA", MQCA_Q_NAME),
+      VRQ_NAMED("MQCACF", MQCACF_FROM_Q_NAME), VRQ_NAMED("MQCACH", MQCACH_CHANNEL_NAME),
+      VRQ_NAMED("MQCC", MQCC_WARNING),       VRQ_NAMED("MQCFT", MQCFT_STRING),
+      VRQ_NAMED("MQCHS", MQCHS_RUNNING),     VRQ_NAMED("MQCHT", MQCHT_SVRCONN),
+      VRQ_NAMED("MQCMD", MQCMD_INQUIRE_Q),   VRQ_NAMED("MQENC", MQENC_INTEGER_REVERSED),
+      VRQ_NAMED("MQFB", MQFB_COA),           VRQ_NAMED("MQIA", MQIA_BACKOUT_THRESHOLD),
+      VRQ_NAMED("MQIACF", MQIACF_Q_ATTRS),   VRQ_NAMED("MQIACH", MQIACH_BATCH_SIZE),
+      VRQ_NAMED("MQMT", MQMT_REPLY),         VRQ_NAMED("MQOT", MQOT_Q),
+      VRQ_NAMED("MQPER", MQPER_PERSISTENT),  VRQ_NAMED("MQQT", MQQT_ALIAS),
+      VRQ_NAMED("MQRC", MQRC_UNKNOWN_OBJECT_NAME), VRQ_NAMED("MQRCCF", MQRCCF_CFH_TYPE_ERROR),
+      VRQ_NAMED("MQXACT", MQXACT_INTERNAL),  VRQ_NAMED("MQXCC", MQXCC_OK),
+      VRQ_NAMED("MQXE", MQXE_MQSC),          VRQ_NAMED("MQXF", MQXF_PUT1),
+      VRQ_NAMED("MQXR", MQXR_BEFORE),        VRQ_NAMED("MQXR2", MQXR2_DYNAMIC_CACHE),
+      VRQ_NAMED("MQXT", MQXT_API_CROSSING_EXIT),
+  };
+#undef VRQ_NAMED
+  for (const auto& c : cases) EXPECT_STREQ(MqValueName(c.family, c.value), c.name) << c.family;
+  EXPECT_EQ(MqValueName("MQRC", 1), nullptr);
+  EXPECT_EQ(MqValueName("MQNOSUCH", 0), nullptr);
+  EXPECT_EQ(MqValueName(nullptr, 0), nullptr);
 }
 
 }  // namespace

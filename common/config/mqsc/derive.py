@@ -1,105 +1,39 @@
 #!/usr/bin/env python3
 """Derives the readable MQSC table files (keywords.tsv, values.tsv, rules.tsv) from IBM MQ
-reference tables: the MQSC-keyword-to-PCF-parameter correspondence, the DISPLAY selector table
-and IBM's constants. Run by hand when the reference data or commands.tsv changes:
+reference tables in data/mq (the MQSC-keyword-to-PCF-parameter correspondence, the DISPLAY
+selector table and IBM's constants) and this folder's hand-kept files (commands.tsv,
+keywords.txt, ibm_keywords.tsv, derive_facts.tsv). Run it when any of them changes:
 
-    derive.py <reference dir> <this dir>
+    derive.py [<output dir>]        (default: this folder)
 
 Only mappings that carry a published PCF parameter identifier are used; rows whose parameter
 is unverified in the reference are left out. The result is checked in, so the build never
-needs the reference tables.
+needs the reference tables; scripts/check-generated.sh holds it to this script's output.
 """
 import csv
 import os
 import re
 import sys
 
-ZOS_ONLY = {"CMDSCOPE", "QSGDISP", "CFSTRUCT", "STGCLASS", "PSID", "IGQ", "IGQAUT", "IGQUSER",
-            "CHLDISP", "INDXTYPE", "QSGNAME", "SQQMNAME", "EXPRYINT", "GROUPUR", "DNSGROUP",
-            "DNSWLM", "LUGROUP", "LU62ARM", "TCPNAME", "TCPSTACK", "OPORTMAX", "OPORTMIN",
-            "CHIADAPS", "CHIDISPS", "SCYCASE", "TRAXSTR", "TRAXTBL", "ADOPTCHK", "ADOPTMCA",
-            "LSTRTMR", "RCVTIME", "RCVTMIN", "RCVTTYPE", "SSLTASKS", "TCPCHL", "LU62CHL",
-            "ACTCHL", "MAXCHL", "IPADDRV", "CFLEVEL", "RECOVER", "CFTYPE", "ACTION", "ASID",
-            "PSBNAME", "PSTID", "TPIPE", "STARTDA", "STARTTI", "TASKNO", "URTYPE", "QMURID",
-            "APPLTAG", "CFCONLOS", "CHINIT", "TRIGDPTH"} - {"TRIGDPTH"}
+HERE = os.path.dirname(os.path.abspath(__file__))
+REFERENCE = os.path.join(HERE, "..", "..", "..", "data", "mq")
 
-# Value names written as bare keywords, and IBM constants for value names the reference gives
-# only as numbers.
-NAMED = {
-    (5, "YES"): "MQPER_PERSISTENT", (5, "NO"): "MQPER_NOT_PERSISTENT",
-    (9, "ENABLED"): "MQQA_GET_ALLOWED", (9, "DISABLED"): "MQQA_GET_INHIBITED",
-    (10, "ENABLED"): "MQQA_PUT_ALLOWED", (10, "DISABLED"): "MQQA_PUT_INHIBITED",
-    (34, "YES"): "MQDL_SUPPORTED", (34, "NO"): "MQDL_NOT_SUPPORTED",
-    (23, "SHARE"): "MQQA_SHAREABLE", (23, "NOSHARE"): "MQQA_NOT_SHAREABLE",
-    (8, "HARDENBO"): "MQQA_BACKOUT_HARDENED", (8, "NOHARDENBO"): "MQQA_BACKOUT_NOT_HARDENED",
-    (24, "TRIGGER"): "MQTC_ON", (24, "NOTRIGGER"): "MQTC_OFF",
-    (1006, "REPLACE"): "MQRP_YES", (1006, "NOREPLACE"): "MQRP_NO",
-    (1528, "YES"): "MQCHIDS_INDOUBT", (1528, "NO"): "MQCHIDS_NOT_INDOUBT",
-}
-GENERIC = {"ENABLED": "MQEVR_ENABLED", "DISABLED": "MQEVR_DISABLED"}
-
-# Entries that the reference does not hold with their values but IBM documents.
-EXTRA_ENTRIES = [
-    # keyword, parameter, type, values (name, constant)
-    ("TYPE", "MQIA_Q_TYPE", 5, [("QLOCAL", "MQQT_LOCAL"), ("QMODEL", "MQQT_MODEL"),
-                                ("QALIAS", "MQQT_ALIAS"), ("QREMOTE", "MQQT_REMOTE"),
-                                ("QCLUSTER", "MQQT_CLUSTER"), ("ALL", "MQQT_ALL")]),
-    ("", "MQIACH_CHANNEL_INSTANCE_TYPE", 5, [("CURRENT", "MQOT_CURRENT_CHANNEL"),
-                                             ("SAVED", "MQOT_SAVED_CHANNEL"),
-                                             ("SHORT", "MQOT_SHORT_CHANNEL")]),
-]
-# z/OS system-parameter keywords IBM documents for SET/DISPLAY ARCHIVE and SET/DISPLAY
-# SYSTEM whose correspondence the reference does not carry.
-YES_NO = [("YES", "MQSYSP_YES"), ("NO", "MQSYSP_NO")]
-SYSP_KEYWORDS = {
-    "ARCHIVE": [
-        ("ALCUNIT", "MQIACF_SYSP_ALLOC_UNIT", 5,
-         [("BLK", "MQSYSP_ALLOC_BLK"), ("TRK", "MQSYSP_ALLOC_TRK"), ("CYL", "MQSYSP_ALLOC_CYL")]),
-        ("ARCPFX1", "MQCACF_SYSP_ARCHIVE_PFX1", 3, []),
-        ("ARCPFX2", "MQCACF_SYSP_ARCHIVE_PFX2", 3, []),
-        ("ARCRETN", "MQIACF_SYSP_ARCHIVE_RETAIN", 2, []),
-        ("ARCWTOR", "MQIACF_SYSP_ARCHIVE_WTOR", 5, YES_NO),
-        ("BLKSIZE", "MQIACF_SYSP_BLOCK_SIZE", 2, []),
-        ("CATALOG", "MQIACF_SYSP_CATALOG", 5, YES_NO),
-        ("COMPACT", "MQIACF_SYSP_COMPACT", 5, YES_NO),
-        ("PRIQTY", "MQIACF_SYSP_ALLOC_PRIMARY", 2, []),
-        ("PROTECT", "MQIACF_SYSP_PROTECT", 5, YES_NO),
-        ("QUIESCE", "MQIACF_SYSP_QUIESCE_INTERVAL", 2, []),
-        ("SECQTY", "MQIACF_SYSP_ALLOC_SECONDARY", 2, []),
-        ("TSTAMP", "MQIACF_SYSP_TIMESTAMP", 5, YES_NO + [("EXT", "MQSYSP_EXTENDED")]),
-        ("UNIT", "MQCACF_SYSP_ARCHIVE_UNIT1", 3, []),
-        ("UNIT2", "MQCACF_SYSP_ARCHIVE_UNIT2", 3, []),
-    ],
-    "SYSTEM": [
-        ("CTHREAD", "MQIACF_SYSP_MAX_CONNS", 2, []),
-        ("IDBACK", "MQIACF_SYSP_MAX_CONNS_BACK", 2, []),
-        ("IDFORE", "MQIACF_SYSP_MAX_CONNS_FORE", 2, []),
-        ("LOGLOAD", "MQIACF_SYSP_CHKPOINT_COUNT", 2, []),
-        ("STATIME", "MQIACF_SYSP_SMF_INTERVAL", 2, []),
-        ("TRACTBL", "MQIACF_SYSP_TRACE_SIZE", 2, []),
-    ],
-}
-ENUM_LISTS = {"COMPHDR", "COMPMSG"}
-OBJECT_KEYWORD = {
-    "MQCA_Q_NAME": "QUEUE", "MQCACH_CHANNEL_NAME": "CHANNEL", "MQCA_PROCESS_NAME": "PROCESS",
-    "MQCA_NAMELIST_NAME": "NAMELIST", "MQCA_AUTH_INFO_NAME": "AUTHINFO",
-    "MQCACH_LISTENER_NAME": "LISTENER", "MQCA_SERVICE_NAME": "SERVICE",
-    "MQCA_TOPIC_NAME": "TOPIC", "MQCACF_SUB_NAME": "SUB", "MQCA_CF_STRUC_NAME": "CFSTRUCT",
-    "MQCA_CLUSTER_Q_MGR_NAME": "CLUSQMGR", "MQCA_CLUSTER_NAME": "CLUSTER",
-    "MQCA_TOPIC_STRING": "TOPICSTR", "MQCACF_FROM_Q_NAME": "QLOCAL",
-}
-# Object names that a command's response writes under a keyword of its own.
-OBJECT_BY_COMMAND = {"DISPLAY CHSTATUS": "CHSTATUS", "DISPLAY QSTATUS": "QSTATUS", "RESET QSTATS": "QSTATS"}
+# The MQSC facts of IBM's references kept in derive_facts.tsv (see its header), filled by
+# load_facts.
+ZOS_ONLY = set()          # keywords IBM documents for z/OS only
+NAMED = {}                # (parameter id, value name) -> IBM constant
+GENERIC = {}              # value name -> IBM constant, for any parameter
+EXTRA_ENTRIES = []        # (keyword, parameter, type, [(value name, constant)])
+SYSP_KEYWORDS = {}        # object of SET -> [(keyword, parameter, type, [(name, constant)])]
+ENUM_LISTS = set()        # keywords taking a list of value names
+OBJECT_KEYWORD = {}       # object parameter -> its keyword
+OBJECT_BY_COMMAND = {}    # command -> the object keyword of its response
+GLUED_VALUE = {}          # command -> the keyword of the value behind it
+GLUED_VALUE_PARAM = {}    # that keyword -> its parameter
+FILTER_ONLY = set()       # (DISPLAY command, keyword) taken as a filter only
+NO_ALL = set()            # DISPLAY commands without ALL
+# Keywords a rule table writes after all others, as IBM does.
 LAST_ROWS = ["CMDSCOPE", "QSGDISP"]
-# Commands followed by a parenthesised value of their own (keyword of ibm_keywords.tsv).
-GLUED_VALUE = {"REFRESH SECURITY": "SECURITY"}
-GLUED_VALUE_PARAM = {"SECURITY": "MQIACF_SECURITY_ITEM"}
-# DISPLAY filters that IBM does not take as requested attributes (always displayed).
-FILTER_ONLY = {("DISPLAY QSTATUS", "TYPE"), ("DISPLAY QSTATUS", "OPENTYPE"), ("DISPLAY CHSTATUS", "CHLDISP"),
-               ("DISPLAY QUEUE", "TYPE"), ("DISPLAY TOPIC", "TYPE"), ("DISPLAY CFSTATUS", "TYPE"),
-               ("DISPLAY CHSTATUS", "CONNAME"), ("DISPLAY CHSTATUS", "XMITQ"), ("DISPLAY CLUSQMGR", "CLUSTER")}
-# DISPLAY commands whose IBM syntax has no ALL (every attribute is always displayed).
-NO_ALL = {"DISPLAY CFSTATUS"}
 # The queue types of the IBM queue commands a queue-form rule table stands for.
 QUEUE_TYPES = {"QLOCAL": "MQQT_LOCAL", "QMODEL": "MQQT_MODEL", "QALIAS": "MQQT_ALIAS", "QREMOTE": "MQQT_REMOTE"}
 PREFIXES = ("MQIACF_", "MQIACH_", "MQCACF_", "MQCACH_", "MQIAMO_", "MQCAMO_", "MQIA_", "MQCA_",
@@ -122,6 +56,40 @@ def read_tsv(path):
         rows = [r for r in csv.reader((l for l in f if not l.startswith("#")), delimiter="\t")]
     head = rows[0]
     return [dict(zip(head, r + [""] * (len(head) - len(r)))) for r in rows[1:]]
+
+
+def load_facts(path, const):
+    def values(text):
+        return [tuple(p.split("=", 1)) for p in filter(None, text.split(";"))]
+
+    for r in read_tsv(path):
+        fact, cmd, kw, param = r["fact"], r["command"], r["keyword"], r["parameter"]
+        if fact == "zos_only":
+            ZOS_ONLY.add(kw)
+        elif fact == "value_constant" and param == "*":
+            GENERIC[kw] = r["values"]
+        elif fact == "value_constant":
+            NAMED[(const[param], kw)] = r["values"]
+        elif fact == "entry":
+            EXTRA_ENTRIES.append((kw, param, int(r["type"]), values(r["values"])))
+        elif fact == "set_keyword":
+            SYSP_KEYWORDS.setdefault(cmd.split(" ", 1)[1], []).append(
+                (kw, param, int(r["type"]), values(r["values"])))
+        elif fact == "enum_list":
+            ENUM_LISTS.add(kw)
+        elif fact == "object_keyword":
+            OBJECT_KEYWORD[param] = kw
+        elif fact == "object_by_command":
+            OBJECT_BY_COMMAND[cmd] = kw
+        elif fact == "glued_value":
+            GLUED_VALUE[cmd] = kw
+            GLUED_VALUE_PARAM[kw] = param
+        elif fact == "filter_only":
+            FILTER_ONLY.add((cmd, kw))
+        elif fact == "no_all":
+            NO_ALL.add(cmd)
+        else:
+            sys.exit(f"derive_facts.tsv: unknown fact {fact}")
 
 
 def read_overrides(path, const):
@@ -251,8 +219,10 @@ def type_by_id(pid):
     return 3 if 2001 <= pid <= 4000 else 2
 
 
-def main(ref, here):
+def main(out):
+    ref, here = REFERENCE, HERE
     model = Model(ref)
+    load_facts(os.path.join(here, "derive_facts.tsv"), model.const)
     overrides = read_overrides(os.path.join(here, "ibm_keywords.tsv"), model.const)
     wanted = {l.strip() for l in open(os.path.join(here, "keywords.txt")) if l.strip() and not l.startswith("#")}
     wanted |= {k for k, _ in overrides}
@@ -476,7 +446,7 @@ def main(ref, here):
         rules.extend(rows)
 
     used = set()
-    with open(os.path.join(here, "keywords.tsv"), "w") as f:
+    with open(os.path.join(out, "keywords.tsv"), "w") as f:
         f.write("# Keyword entries: symbol, type (1 flag, 2 integer, 3 string, 4 string list, "
                 "5 enumerated, 6 enumerated list, 7 integer list), PCF parameter (IBM name and "
                 "identifier), MQSC keyword (empty: the value stands alone), value table, "
@@ -487,7 +457,7 @@ def main(ref, here):
             vt = "Mqt" + e["sym"][3:] if e["type"] in (5, 6) else "-"
             f.write(f"{e['sym']}\t{e['type']}\t{e['param']}\t{e['id']}\t{e['keyword']}\t{vt}\t"
                     f"{2 if e['zos'] else -1}\t510\n")
-    with open(os.path.join(here, "values.tsv"), "w") as f:
+    with open(os.path.join(out, "values.tsv"), "w") as f:
         f.write("# Value tables: table, value entry, MQSC value name, value, IBM constant "
                 "('-' where the reference gives the number only).\n")
         f.write("table\tsymbol\tname\tvalue\tconstant\n")
@@ -498,7 +468,7 @@ def main(ref, here):
             for name, vs in e["values"]:
                 n, v, c = model.value_rows[vs]
                 f.write(f"Mqt{e['sym'][3:]}\t{vs}\t{n}\t{v}\t{c or '-'}\n")
-    with open(os.path.join(here, "rules.tsv"), "w") as f:
+    with open(os.path.join(out, "rules.tsv"), "w") as f:
         f.write("# Rule rows: command, kind (1 required, 0 optional, 2 end), with value "
                 "(1 value written, 2 keyword only), with keyword (1 keyword written, 2 value "
                 "only), entry, format, joiner (32 blank, 42 none), platforms, level, qtypes (queue "
@@ -509,4 +479,4 @@ def main(ref, here):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    main(sys.argv[1] if len(sys.argv) > 1 else HERE)

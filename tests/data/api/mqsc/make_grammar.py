@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes ibm_grammar.tsv, the MQSC grammar facts the translation tests check against:
 
-    make_grammar.py <IBM reference dir> > ibm_grammar.tsv
+    make_grammar.py > ibm_grammar.tsv
 
 Sources (IBM's own): the keyword lists of IBM's MQSC editor per verb, object and subtype
 (mqsc_editor_keywords.tsv, from ibm-messaging/mq-mqsc-editor-plugin), the keyword lists
@@ -16,7 +16,11 @@ Columns: command (verb and object), keyword ('-' for value words written alone),
 unknown), names (NAME=PCF value;... the value names IBM allows).
 """
 import csv
+import os
 import sys
+
+# IBM's published facts, in the repository's data/mq.
+REFERENCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "..", "data", "mq")
 
 ALIAS = {"QL": "QLOCAL", "QA": "QALIAS", "QR": "QREMOTE", "QM": "QMODEL", "Q": "QUEUE",
          "QC": "QCLUSTER", "QS": "QSTATUS", "NL": "NAMELIST", "PRO": "PROCESS", "CHL": "CHANNEL",
@@ -266,4 +270,4 @@ def main(ref):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(REFERENCE)
