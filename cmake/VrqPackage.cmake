@@ -12,8 +12,9 @@
 #                                         the private folder <libdir>/vrq, its MQI headers
 #                                         under <includedir>/vrq/mqi
 #
-# Nothing lands where IBM MQ's packages put files (/opt/mqm, and the /usr/lib64, /usr/bin and
-# /usr/include links of setmqinst), and no package name is one of IBM's. The version is the
+# Nothing lands where IBM MQ's packages put files (/opt/mqm, /var/mqm, /etc/opt/mqm, and the
+# links of a primary installation in /usr/lib, /usr/lib64 and /usr/bin), and no package name
+# is one of IBM's (ibmmq-*, MQSeries*). The version is the
 # project's; dependencies on system libraries come from dpkg-shlibdeps and RPM's automatic
 # requirements, those between these packages are written here.
 #
