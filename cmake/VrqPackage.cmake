@@ -51,6 +51,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/prometheus/targets.ini
         DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/vrqmq COMPONENT tools)
 
 # --- copyright, changelog, lintian overrides -------------------------------------------------
+# Built against IBM MQ, the libraries and programs that link its library carry its folder as
+# their run path (VrqInstall.cmake); the packages then need that installation and name no
+# package of IBM's, whose installations need not come from registered packages.
+set(vrq_mq_runpath "")
+if(NOT VRQ_MQ_STANDIN AND VRQ_MQM_R)
+  get_filename_component(vrq_mq_runpath "${VRQ_MQM_R}" DIRECTORY)
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${vrq_pkg_dir}/changelog @ONLY)
 vrq_gzip(${vrq_pkg_dir}/changelog ${vrq_pkg_dir}/changelog.gz)
 foreach(c ${vrq_components})
@@ -58,10 +65,20 @@ foreach(c ${vrq_components})
   if(VRQ_PACKAGE STREQUAL "DEB")
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${vrq_pkg_dir}/changelog.gz
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${name} COMPONENT ${c})
-    set(overrides ${PROJECT_SOURCE_DIR}/packaging/debian/${c}/lintian-overrides)
-    if(EXISTS ${overrides})
-      install(FILES ${overrides} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-              RENAME ${name} COMPONENT ${c})
+    set(overrides "")
+    if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/debian/${c}/lintian-overrides)
+      file(READ ${PROJECT_SOURCE_DIR}/packaging/debian/${c}/lintian-overrides overrides)
+    endif()
+    if(vrq_mq_runpath AND c MATCHES "^(libs|tools)$")
+      string(APPEND overrides
+        "# Built against IBM MQ: its libraries are found where it is installed, which is not a\n"
+        "# folder the system searches.\n"
+        "${name}: custom-library-search-path RUNPATH ${vrq_mq_runpath} [*]\n")
+    endif()
+    if(overrides)
+      file(WRITE ${vrq_pkg_dir}/lintian/${name} "${overrides}")
+      install(FILES ${vrq_pkg_dir}/lintian/${name} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+              COMPONENT ${c})
     endif()
   else()
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright

@@ -2,5 +2,5 @@
 # files are laid down.
 getent group vrqmq >/dev/null || groupadd -r vrqmq
 getent passwd vrqmq >/dev/null || \
-  useradd -r -g vrqmq -d / -s /sbin/nologin -c "vrqmq probe" vrqmq
+  useradd -r -g vrqmq -d / -s /usr/sbin/nologin -c "vrqmq probe" vrqmq
 exit 0
