@@ -58,6 +58,8 @@ fi
 
 # --- 1. build the packages ------------------------------------------------------------------
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+# The changelog's date is the last commit's, so that the same tree makes the same packages.
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) && export SOURCE_DATE_EPOCH || unset SOURCE_DATE_EPOCH
 packages=$root/$build/packages
 rm -rf "$packages"
 configure=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
@@ -221,6 +223,8 @@ done >"$work/unprovided"
 [ -s "$work/unprovided" ] && { cat "$work/unprovided"; fail "toolkit libraries required but not provided by vrq-libs"; }
 rpm -qpc "$packages/vrq-tools-$version-1.$rpm_arch.rpm" 2>/dev/null | grep -qx /etc/vrqmq/targets.ini \
   || fail "vrq-tools: /etc/vrqmq/targets.ini is not %config"
+rpm -qp --scripts "$packages/vrq-tools-$version-1.$rpm_arch.rpm" 2>/dev/null | grep -q 'useradd -r .* vrqmq$' \
+  || fail "vrq-tools: no %pre scriptlet making the system user vrqmq"
 
 if [ ${#failed[@]} -gt 0 ]; then
   exit 1
