@@ -152,7 +152,22 @@ set(CPACK_DEBIAN_LIBS_PACKAGE_DEPENDS "${vrq_deb_standin}")
 string(REGEX REPLACE "^, " "" CPACK_DEBIAN_LIBS_PACKAGE_DEPENDS "${CPACK_DEBIAN_LIBS_PACKAGE_DEPENDS}")
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${vrq_name_libs} (= ${vrq_version})${vrq_deb_standin}")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${vrq_name_libs} (>= ${vrq_version}), adduser${vrq_deb_standin}")
-set(CPACK_DEBIAN_LIBS_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/libs/triggers)
+# The symbols file, from the export lists that scripts/check-install.sh holds the libraries
+# to: every function and object since this version, for dpkg-shlibdeps of programs built
+# against them.
+set(vrq_symbols "")
+foreach(lib ${vrq_libraries})
+  file(STRINGS ${PROJECT_SOURCE_DIR}/exports/${lib}.txt names)
+  string(APPEND vrq_symbols "lib${lib}.so.${PROJECT_VERSION_MAJOR} ${vrq_name_libs} #MINVER#\n"
+                            "* Build-Depends-Package: ${vrq_name_dev}\n")
+  foreach(name ${names})
+    string(APPEND vrq_symbols " ${name}@Base ${vrq_version}\n")
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/exports/${lib}.txt)
+endforeach()
+file(WRITE ${vrq_pkg_dir}/debian/symbols "${vrq_symbols}")
+set(CPACK_DEBIAN_LIBS_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/libs/triggers
+    ${vrq_pkg_dir}/debian/symbols)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/packaging/debian/tools/conffiles
   ${PROJECT_SOURCE_DIR}/packaging/debian/tools/postinst
