@@ -14,9 +14,9 @@
 #
 # Nothing lands where IBM MQ's packages put files (/opt/mqm, /var/mqm, /etc/opt/mqm, and the
 # links of a primary installation in /usr/lib, /usr/lib64 and /usr/bin), and no package name
-# is one of IBM's (ibmmq-*, MQSeries*). The version is the
-# project's; dependencies on system libraries come from dpkg-shlibdeps and RPM's automatic
-# requirements, those between these packages are written here.
+# is one of IBM's (ibmmq-*, MQSeries*). The version is the project's; dependencies on system
+# libraries come from dpkg-shlibdeps and RPM's automatic requirements, those between these
+# packages are written here.
 #
 #   cmake -S . -B build/pkg -G Ninja -DCMAKE_INSTALL_PREFIX=/usr -DVRQ_PACKAGE=DEB -DVRQ_TESTS=OFF
 #   cmake --build build/pkg && (cd build/pkg && cpack -G DEB)
@@ -68,6 +68,8 @@ foreach(c ${vrq_components})
     set(overrides "")
     if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/debian/${c}/lintian-overrides)
       file(READ ${PROJECT_SOURCE_DIR}/packaging/debian/${c}/lintian-overrides overrides)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                   ${PROJECT_SOURCE_DIR}/packaging/debian/${c}/lintian-overrides)
     endif()
     if(vrq_mq_runpath AND c MATCHES "^(libs|tools)$")
       string(APPEND overrides
