@@ -5,8 +5,9 @@
 #      then lays the same build out for RPM (lib64) and makes the .rpm files;
 #   2. runs lintian on the .deb files: no error and no warning may remain (overrides, each
 #      with its reason, are in packaging/debian/<component>/lintian-overrides);
-#   3. installs them with apt-get install ./*.deb, and checks the programs on the PATH, the
-#      conffile, the service unit (systemd-analyze verify) and its system user;
+#   3. installs them with apt-get install ./*.deb (after purging what an earlier run left
+#      installed), and checks the programs on the PATH, the conffile, the service unit
+#      (systemd-analyze verify) and its system user;
 #   4. pings a stand-in queue manager, started with the installed vrqsim, with the vrqmq
 #      found on the PATH, runs vrrpl against it, and builds examples/ against the installed
 #      -dev package with find_package and with pkg-config (C and C++) and runs them;
