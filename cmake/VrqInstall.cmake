@@ -1,14 +1,22 @@
 # Install rules and the package files that let outside programs use the toolkit: the five
 # shared libraries with their public headers, the two programs, the manual pages, a CMake
 # package (find_package(vrq) gives vrq::vrqapi, vrq::vrqmqtx, ...) and one pkg-config file
-# per library. In stand-in mode the MQI headers go to their own include folder and the
-# stand-in client library and server are installed too, so that the installed tree works
-# on a machine without IBM MQ.
+# per library. In stand-in mode the MQI headers go to their own include folder, and the
+# stand-in client libraries to a private library folder (lib/vrq), so that they never stand
+# in the way of an IBM MQ installation's libmqm_r on the system's library path; the server is
+# installed too, so that the installed tree works on a machine without IBM MQ.
+#
+# Each install rule names its component, which the packages (VrqPackage.cmake) are cut along:
+#   libs     the five shared libraries (versioned file and SONAME link)
+#   dev      headers, development links, CMake package, pkg-config files
+#   tools    vrqmq, vrrpl and their manual pages
+#   standin  vrqsim, the stand-in client libraries and MQI headers, vrqsim's manual page
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(VRQ_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vrq)
 set(VRQ_INSTALL_MQI_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vrq/mqi)
+set(VRQ_INSTALL_MQI_LIBDIR ${CMAKE_INSTALL_LIBDIR}/vrq)
 
 set(vrq_libraries)
 foreach(lib vrqapi vrqmqtx vrqclnx vrqcrypt vrqsign)
@@ -28,13 +36,16 @@ endforeach()
 set_target_properties(vrq_mq_headers PROPERTIES EXPORT_NAME mq_headers)
 set_target_properties(vrq_mq PROPERTIES EXPORT_NAME mq)
 set(vrq_mq_targets vrq_mq_headers vrq_mq)
+set(vrq_standin_libraries)
 if(VRQ_MQ_STANDIN)
   set_property(TARGET vrq_mq_headers PROPERTY INTERFACE_INCLUDE_DIRECTORIES
     "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/mqi/include>"
     "$<INSTALL_INTERFACE:${VRQ_INSTALL_MQI_INCLUDEDIR}>")
-  if(TARGET ${VRQ_MQ_LIBRARY})
-    list(APPEND vrq_mq_targets ${VRQ_MQ_LIBRARY})
-  endif()
+  foreach(lib mqm_r mqic_r)
+    if(TARGET ${lib})
+      list(APPEND vrq_standin_libraries ${lib})
+    endif()
+  endforeach()
 endif()
 
 # Nothing but the C API leaves a library (see vrqlib.map).
@@ -45,49 +56,92 @@ if(NOT WIN32)
   endforeach()
 endif()
 
-# Installed binaries find their libraries beside them (libraries) or in the library folder
-# relative to the program folder (programs), and a real MQ installation's client library
-# where it was found at build time.
+# Installed binaries find the toolkit's libraries beside them (libraries) or in the library
+# folder relative to the program folder (programs), the stand-in client library in its
+# private folder, and a real MQ installation's client library where it was found at build
+# time. Paths are relative to the binary ($ORIGIN), so that an installed tree can be moved;
+# a library folder the system searches anyway (/usr/lib/<multiarch> in the packages) is not
+# repeated.
 file(RELATIVE_PATH vrq_libdir_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
-foreach(target ${vrq_libraries} ${vrq_mq_targets})
-  get_target_property(type ${target} TYPE)
-  if(type STREQUAL "SHARED_LIBRARY")
-    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN" INSTALL_RPATH_USE_LINK_PATH ON)
+set(vrq_system_libdir OFF)
+if("${CMAKE_INSTALL_FULL_LIBDIR}" IN_LIST CMAKE_PLATFORM_IMPLICIT_LINK_DIRECTORIES OR
+   "${CMAKE_INSTALL_FULL_LIBDIR}" IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
+  set(vrq_system_libdir ON)
+endif()
+# vrq_install_rpath(<target> <path of the library folder from the binary's folder>)
+function(vrq_install_rpath target libdir_from_here)
+  set(rpath)
+  if(NOT vrq_system_libdir)
+    list(APPEND rpath "$ORIGIN${libdir_from_here}")
   endif()
+  if(vrq_standin_libraries)
+    list(APPEND rpath "$ORIGIN${libdir_from_here}/vrq")
+  endif()
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${rpath}" INSTALL_RPATH_USE_LINK_PATH ON)
+endfunction()
+foreach(target ${vrq_libraries})
+  vrq_install_rpath(${target} "")
+endforeach()
+foreach(target ${vrq_standin_libraries})
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "" INSTALL_RPATH_USE_LINK_PATH ON)
 endforeach()
 foreach(target ${vrq_programs})
-  set_target_properties(${target} PROPERTIES
-    INSTALL_RPATH "$ORIGIN/${vrq_libdir_from_bindir}" INSTALL_RPATH_USE_LINK_PATH ON)
+  vrq_install_rpath(${target} "/${vrq_libdir_from_bindir}")
 endforeach()
 
-install(TARGETS ${vrq_libraries} ${vrq_mq_targets} EXPORT vrqTargets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+install(TARGETS ${vrq_libraries} EXPORT vrqTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT libs
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT libs NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-if(vrq_programs)
-  install(TARGETS ${vrq_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS ${vrq_mq_targets} EXPORT vrqTargets COMPONENT dev)
+if(vrq_standin_libraries)
+  install(TARGETS ${vrq_standin_libraries} EXPORT vrqTargets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT standin
+    LIBRARY DESTINATION ${VRQ_INSTALL_MQI_LIBDIR} COMPONENT standin
+    ARCHIVE DESTINATION ${VRQ_INSTALL_MQI_LIBDIR} COMPONENT standin)
 endif()
-
-file(GLOB vrq_public_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/*.h)
-install(FILES ${vrq_public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-if(VRQ_MQ_STANDIN)
-  file(GLOB vrq_mqi_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/mqi/include/*.h)
-  install(FILES ${vrq_mqi_headers} DESTINATION ${VRQ_INSTALL_MQI_INCLUDEDIR})
-endif()
+# vrq_gzip(<file> <out>): <out> is <file> compressed as packages carry documents (gzip -9n:
+# the same bytes at every build); made again when <file> changes.
+function(vrq_gzip file out)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  get_filename_component(dir ${out} DIRECTORY)
+  file(MAKE_DIRECTORY ${dir})
+  execute_process(COMMAND gzip -9n -c ${file} OUTPUT_FILE ${out} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "gzip ${file}: ${status}")
+  endif()
+endfunction()
 
 foreach(prog ${vrq_programs})
-  install(FILES ${PROJECT_SOURCE_DIR}/man/${prog}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(component tools)
+  if(prog STREQUAL "vrqsim")
+    set(component standin)
+  endif()
+  install(TARGETS ${prog} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+  set(page ${PROJECT_SOURCE_DIR}/man/${prog}.1)
+  if(VRQ_PACKAGE)
+    vrq_gzip(${page} ${PROJECT_BINARY_DIR}/package/man/${prog}.1.gz)
+    set(page ${PROJECT_BINARY_DIR}/package/man/${prog}.1.gz)
+  endif()
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endforeach()
 
+file(GLOB vrq_public_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/*.h)
+install(FILES ${vrq_public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+if(VRQ_MQ_STANDIN)
+  file(GLOB vrq_mqi_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/mqi/include/*.h)
+  install(FILES ${vrq_mqi_headers} DESTINATION ${VRQ_INSTALL_MQI_INCLUDEDIR} COMPONENT standin)
+endif()
+
 # --- CMake package ---------------------------------------------------------------------
-install(EXPORT vrqTargets NAMESPACE vrq:: DESTINATION ${VRQ_INSTALL_CMAKEDIR})
+install(EXPORT vrqTargets NAMESPACE vrq:: DESTINATION ${VRQ_INSTALL_CMAKEDIR} COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/vrqConfig.cmake.in
   ${PROJECT_BINARY_DIR}/vrqConfig.cmake INSTALL_DESTINATION ${VRQ_INSTALL_CMAKEDIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/vrqConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/vrqConfig.cmake ${PROJECT_BINARY_DIR}/vrqConfigVersion.cmake
-  DESTINATION ${VRQ_INSTALL_CMAKEDIR})
+  DESTINATION ${VRQ_INSTALL_CMAKEDIR} COMPONENT dev)
 
 # --- pkg-config ------------------------------------------------------------------------
 # The files locate the prefix from their own folder, so an installed tree can be moved.
@@ -101,7 +155,7 @@ else()
 endif()
 if(VRQ_MQ_STANDIN)
   set(VRQ_PC_MQ_CFLAGS "-I\${includedir}/vrq/mqi")
-  set(VRQ_PC_MQ_LIBS "-L\${libdir} -l${VRQ_MQ_LIBRARY}")
+  set(VRQ_PC_MQ_LIBS "-L\${libdir}/vrq -l${VRQ_MQ_LIBRARY}")
 else()
   get_filename_component(vrq_mq_libdir "${VRQ_MQM_R}" DIRECTORY)
   set(VRQ_PC_MQ_CFLAGS "-I${VRQ_MQ_HOME}/inc")
@@ -122,7 +176,7 @@ function(vrq_pkgconfig lib description)
   list(JOIN A_CFLAGS " " VRQ_PC_CFLAGS)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/pkgconfig/vrq.pc.in
                  ${PROJECT_BINARY_DIR}/pkgconfig/${lib}.pc @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${lib}.pc DESTINATION ${vrq_pc_dir})
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${lib}.pc DESTINATION ${vrq_pc_dir} COMPONENT dev)
 endfunction()
 
 vrq_pkgconfig(vrqapi "PCF messages, configuration files, masks, text conversion and MQSC translation"

@@ -69,7 +69,7 @@ done
 [ -f "$libdir/cmake/vrq/vrqConfig.cmake" ] || fail "layout: no CMake package"
 if [ $standin = 1 ]; then
   [ -f "$prefix/include/vrq/mqi/cmqc.h" ] || fail "layout: no stand-in MQI headers"
-  [ -e "$libdir/libmqm_r.so" ] || fail "layout: no stand-in libmqm_r"
+  [ -e "$libdir/vrq/libmqm_r.so" ] && [ -e "$libdir/vrq/libmqic_r.so" ] || fail "layout: no stand-in libmqm_r and libmqic_r in lib/vrq"
   [ -f "$prefix/share/man/man1/vrqsim.1" ] || fail "layout: no man page vrqsim.1"
 fi
 # Installed programs find their libraries without help from the environment.

@@ -62,7 +62,7 @@ install_packages() {  # packages...; installs those not installed yet
 # --- 1. packages ------------------------------------------------------------------------
 packages=(cmake ninja-build ccache g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev libcrypt-dev netbase python3
-          nlohmann-json3-dev prometheus)
+          nlohmann-json3-dev prometheus lintian rpm dpkg-dev fakeroot file)
 install_packages "${packages[@]}" || { echo "FAILED: apt-get install"; exit 1; }
 
 # ccache keeps the compilers' results between runs; the first run fills it.
@@ -273,6 +273,16 @@ fi
 # --- generated files: regenerated from the repository, byte for byte (about 2 s) -----------
 step "generated files"
 "$root/scripts/check-generated.sh" || failed+=("generated files")
+# --- Debian and RPM packages ---------------------------------------------------------------
+# Made from the g++ build's objects (through ccache) in build/pkg, linted, installed into
+# this machine, used against a stand-in queue manager, purged again with nothing left
+# behind; the RPMs' metadata and file lists checked (scripts/check-packages.sh, about a
+# minute; it needs root). VRQ_SKIP_PACKAGES=1 skips it.
+if [ "$gcc_ok" -eq 0 ] && [ "${VRQ_SKIP_PACKAGES:-0}" != 1 ]; then
+  step "Debian and RPM packages"
+  pkg_sudo=""; [ "$(id -u)" -ne 0 ] && pkg_sudo="sudo -E"
+  $pkg_sudo "$root/scripts/check-packages.sh" build/pkg || failed+=("packages")
+fi
 
 # --- summary -------------------------------------------------------------------------------
 end_step
