@@ -1,0 +1,534 @@
+// The web configuration file (yaml-cpp reads it; every key is checked here against the
+// form exporters use), the basic-authentication check with libcrypt's bcrypt, and the
+// making of the endpoint's httplib server with OpenSSL settings from the file.
+#include "ping_web_config.h"
+
+#include <crypt.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <httplib.h>
+#include <openssl/err.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <yaml-cpp/yaml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "vrqcrypt.h"
+
+namespace {
+
+constexpr size_t kMaxConfigSize = 1 << 20;
+// Credentials remembered at most; the set starts again empty when full.
+constexpr size_t kMaxCachedCredentials = 256;
+
+struct NamedValue {
+  const char* name;
+  int value;
+};
+
+constexpr NamedValue kClientAuthTypes[] = {
+    {"NoClientCert", static_cast<int>(WebClientAuth::kNone)},
+    {"RequestClientCert", static_cast<int>(WebClientAuth::kRequest)},
+    {"RequireAnyClientCert", static_cast<int>(WebClientAuth::kRequireAny)},
+    {"VerifyClientCertIfGiven", static_cast<int>(WebClientAuth::kVerifyIfGiven)},
+    {"RequireAndVerifyClientCert", static_cast<int>(WebClientAuth::kRequireAndVerify)},
+};
+
+constexpr NamedValue kTlsVersions[] = {
+    {"TLS10", TLS1_VERSION}, {"TLS11", TLS1_1_VERSION},
+    {"TLS12", TLS1_2_VERSION}, {"TLS13", TLS1_3_VERSION},
+};
+
+// Curve names as the file gives them, with OpenSSL's group names.
+constexpr std::pair<const char*, const char*> kCurves[] = {
+    {"CurveP256", "P-256"}, {"CurveP384", "P-384"}, {"CurveP521", "P-521"}, {"X25519", "X25519"},
+};
+
+// The response headers the file may set; an empty value sets none.
+constexpr const char* kHeaderNames[] = {
+    "Content-Security-Policy", "X-Frame-Options", "X-Content-Type-Options",
+    "X-XSS-Protection", "Strict-Transport-Security",
+};
+
+// Keys of the form this endpoint does not implement, with what to do instead.
+constexpr std::pair<const char*, const char*> kUnsupported[] = {
+    {"cert", "not supported, give the certificate in cert_file"},
+    {"key", "not supported, give the key in key_file"},
+    {"client_ca", "not supported, give the CA certificates in client_ca_file"},
+    {"rate_limit", "not supported by vrqmq"},
+};
+
+struct ConfigError {
+  std::string text;
+};
+
+// Walks the YAML document, refusing what the form does not allow; each refusal names the
+// file and the line.
+class ConfigReader {
+ public:
+  ConfigReader(const std::string& name, const std::string& folder) : name_(name), folder_(folder) {}
+
+  [[noreturn]] void Fail(const YAML::Node& at, const std::string& reason) const {
+    std::string where = name_;
+    if (at.IsDefined() && at.Mark().line >= 0) where += ":" + std::to_string(at.Mark().line + 1);
+    throw ConfigError{where + ": " + reason};
+  }
+
+  // Calls each(key, key node, value) for the entries of a mapping (null: none), refusing
+  // keys that are not texts and keys given twice.
+  void Entries(const YAML::Node& node, const std::string& what,
+               const std::function<void(const std::string&, const YAML::Node&, const YAML::Node&)>& each) const {
+    if (node.IsNull()) return;
+    if (!node.IsMap()) Fail(node, what + " must be a mapping of keys to values");
+    std::set<std::string> seen;
+    for (const auto& entry : node) {
+      if (!entry.first.IsScalar()) Fail(entry.first, what + ": a key must be a text");
+      const std::string key = entry.first.Scalar();
+      if (!seen.insert(key).second) Fail(entry.first, what + ": " + key + " given twice");
+      each(key, entry.first, entry.second);
+    }
+  }
+
+  std::string Text(const YAML::Node& value, const std::string& key) const {
+    if (value.IsNull()) return "";
+    if (!value.IsScalar()) Fail(value, key + " must be a text");
+    return value.Scalar();
+  }
+
+  bool Bool(const YAML::Node& value, const std::string& key) const {
+    const std::string text = Text(value, key);
+    if (strcasecmp(text.c_str(), "true") == 0) return true;
+    if (strcasecmp(text.c_str(), "false") == 0) return false;
+    Fail(value, key + " must be true or false");
+  }
+
+  std::vector<std::pair<std::string, YAML::Node>> List(const YAML::Node& value, const std::string& key) const {
+    std::vector<std::pair<std::string, YAML::Node>> items;
+    if (value.IsNull()) return items;
+    if (!value.IsSequence()) Fail(value, key + " must be a list");
+    for (const auto& item : value) items.emplace_back(Text(item, key), item);
+    return items;
+  }
+
+  int Named(const YAML::Node& value, const std::string& key, const NamedValue* table, size_t count) const {
+    const std::string text = Text(value, key);
+    std::string known;
+    for (size_t i = 0; i < count; ++i) {
+      if (text == table[i].name) return table[i].value;
+      known += (i ? ", " : "") + std::string(table[i].name);
+    }
+    Fail(value, key + ": unknown value \"" + text + "\" (known: " + known + ")");
+  }
+
+  // A certificate or key file: made absolute against the configuration's folder, and
+  // refused unless it is a readable regular file.
+  std::string File(const YAML::Node& value, const std::string& key) const {
+    std::string path = Text(value, key);
+    if (path.empty()) Fail(value, key + " must name a file");
+    if (path[0] != '/' && !folder_.empty()) path = folder_ + "/" + path;
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0)
+      Fail(value, key + " " + path + ": " + strerror(errno));
+    if (!S_ISREG(st.st_mode)) Fail(value, key + " " + path + ": not a regular file");
+    return path;
+  }
+
+ private:
+  const std::string& name_;
+  const std::string& folder_;
+};
+
+// IANA names of TLS 1.2 cipher suites (as the file gives them) to OpenSSL's names.
+std::string CipherName(const std::string& standard, bool* tls13) {
+  std::string found;
+  SSL_CTX* ctx = SSL_CTX_new(TLS_method());
+  if (!ctx) return found;
+  SSL_CTX_set_security_level(ctx, 0);
+  SSL_CTX_set_cipher_list(ctx, "ALL:COMPLEMENTOFALL");
+  STACK_OF(SSL_CIPHER)* ciphers = SSL_CTX_get_ciphers(ctx);
+  for (int i = 0; ciphers && i < sk_SSL_CIPHER_num(ciphers); ++i) {
+    const SSL_CIPHER* cipher = sk_SSL_CIPHER_value(ciphers, i);
+    const char* name = SSL_CIPHER_standard_name(cipher);
+    // The ChaCha20 suites are also known without their "_SHA256".
+    if (name && (standard == name || standard + "_SHA256" == name)) {
+      *tls13 = strcmp(SSL_CIPHER_get_version(cipher), "TLSv1.3") == 0;
+      found = SSL_CIPHER_get_name(cipher);
+      break;
+    }
+  }
+  SSL_CTX_free(ctx);
+  return found;
+}
+
+// "$2a$", "$2b$" or "$2y$", a cost of 04 to 31, "$", then 22 characters of salt and 31 of
+// hash in bcrypt's base64 alphabet.
+bool IsBcryptHash(const std::string& hash) {
+  if (hash.size() != 60 || hash.compare(0, 2, "$2") != 0 || !strchr("aby", hash[2]) || hash[3] != '$' ||
+      hash[6] != '$' || !isdigit(static_cast<unsigned char>(hash[4])) ||
+      !isdigit(static_cast<unsigned char>(hash[5])))
+    return false;
+  const int cost = (hash[4] - '0') * 10 + (hash[5] - '0');
+  if (cost < 4 || cost > 31) return false;
+  for (size_t i = 7; i < hash.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(hash[i]);
+    if (!isalnum(c) && c != '.' && c != '/') return false;
+  }
+  return true;
+}
+
+bool HasControl(const std::string& text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7f) return true;
+  return false;
+}
+
+void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) {
+  const YAML::Node* client_ca = nullptr;
+  const YAML::Node* sans = nullptr;
+  std::vector<std::string> ciphers, groups;
+  in.Entries(node, "tls_server_config", [&](const std::string& key, const YAML::Node& at, const YAML::Node& value) {
+    if (key == "cert_file") {
+      tls->cert_file = in.File(value, key);
+    } else if (key == "key_file") {
+      tls->key_file = in.File(value, key);
+    } else if (key == "client_ca_file") {
+      tls->client_ca_file = in.File(value, key);
+      client_ca = &at;
+    } else if (key == "client_auth_type") {
+      tls->client_auth = static_cast<WebClientAuth>(in.Named(value, key, kClientAuthTypes, std::size(kClientAuthTypes)));
+    } else if (key == "client_allowed_sans") {
+      for (auto& [san, item] : in.List(value, key)) {
+        if (san.empty() || HasControl(san)) in.Fail(item, key + ": an empty name or one with control characters");
+        tls->allowed_sans.push_back(san);
+      }
+      sans = &at;
+    } else if (key == "min_version") {
+      tls->min_version = in.Named(value, key, kTlsVersions, std::size(kTlsVersions));
+    } else if (key == "max_version") {
+      tls->max_version = in.Named(value, key, kTlsVersions, std::size(kTlsVersions));
+    } else if (key == "cipher_suites") {
+      for (auto& [name, item] : in.List(value, key)) {
+        bool tls13 = false;
+        std::string openssl = CipherName(name, &tls13);
+        if (openssl.empty()) in.Fail(item, key + ": unknown cipher suite " + name);
+        if (tls13) in.Fail(item, key + ": " + name + " is a TLS 1.3 suite; those are not configurable");
+        ciphers.push_back(openssl);
+      }
+    } else if (key == "prefer_server_cipher_suites") {
+      tls->prefer_server_ciphers = in.Bool(value, key);
+    } else if (key == "curve_preferences") {
+      for (auto& [name, item] : in.List(value, key)) {
+        auto curve = std::find_if(std::begin(kCurves), std::end(kCurves), [&](auto& c) { return name == c.first; });
+        if (curve == std::end(kCurves))
+          in.Fail(item, key + ": unknown curve " + name + " (known: CurveP256, CurveP384, CurveP521, X25519)");
+        groups.push_back(curve->second);
+      }
+    } else {
+      for (auto& [name, reason] : kUnsupported)
+        if (key == name) in.Fail(at, "tls_server_config: " + key + ": " + reason);
+      in.Fail(at, "tls_server_config: unknown key " + key);
+    }
+  });
+  if (tls->cert_file.empty() || tls->key_file.empty())
+    in.Fail(node, "tls_server_config needs cert_file and key_file");
+  if (tls->min_version > tls->max_version) in.Fail(node, "tls_server_config: min_version is above max_version");
+  const bool verifies = tls->client_auth == WebClientAuth::kVerifyIfGiven ||
+                        tls->client_auth == WebClientAuth::kRequireAndVerify;
+  if (verifies && tls->client_ca_file.empty())
+    in.Fail(node, "tls_server_config: client_auth_type verifies client certificates and needs client_ca_file");
+  if (client_ca && tls->client_auth == WebClientAuth::kNone)
+    in.Fail(*client_ca, "tls_server_config: client_ca_file is given but client_auth_type asks for no client certificate");
+  if (sans && tls->client_auth != WebClientAuth::kRequireAny && tls->client_auth != WebClientAuth::kRequireAndVerify)
+    in.Fail(*sans, "tls_server_config: client_allowed_sans needs client_auth_type RequireAnyClientCert or "
+                   "RequireAndVerifyClientCert");
+  for (auto& c : ciphers) tls->cipher_list += (tls->cipher_list.empty() ? "" : ":") + c;
+  for (auto& g : groups) tls->groups += (tls->groups.empty() ? "" : ":") + g;
+}
+
+void ReadHttp(const ConfigReader& in, const YAML::Node& node, WebConfig* config) {
+  in.Entries(node, "http_server_config", [&](const std::string& key, const YAML::Node& at, const YAML::Node& value) {
+    if (key == "http2") {
+      in.Bool(value, key);  // accepted for shared files; the endpoint speaks HTTP/1.1
+      return;
+    }
+    if (key != "headers") in.Fail(at, "http_server_config: unknown key " + key);
+    in.Entries(value, "headers", [&](const std::string& header, const YAML::Node& name, const YAML::Node& v) {
+      auto known = std::find_if(std::begin(kHeaderNames), std::end(kHeaderNames),
+                                [&](const char* n) { return strcasecmp(n, header.c_str()) == 0; });
+      if (known == std::end(kHeaderNames)) in.Fail(name, "headers: " + header + " cannot be set here");
+      std::string text = in.Text(v, header);
+      if (HasControl(text)) in.Fail(v, "headers: " + header + ": the value holds control characters");
+      const std::string canonical = *known;
+      if (canonical == "X-Frame-Options" && !text.empty() && strcasecmp(text.c_str(), "deny") != 0 &&
+          strcasecmp(text.c_str(), "sameorigin") != 0)
+        in.Fail(v, "headers: X-Frame-Options must be deny or sameorigin");
+      if (canonical == "X-Content-Type-Options" && !text.empty() && strcasecmp(text.c_str(), "nosniff") != 0)
+        in.Fail(v, "headers: X-Content-Type-Options must be nosniff");
+      if (!text.empty()) config->headers.emplace_back(canonical, text);
+    });
+  });
+}
+
+void ReadUsers(const ConfigReader& in, const YAML::Node& node, WebConfig* config) {
+  in.Entries(node, "basic_auth_users", [&](const std::string& user, const YAML::Node& at, const YAML::Node& value) {
+    if (user.find(':') != std::string::npos || HasControl(user))
+      in.Fail(at, "basic_auth_users: a user name may hold no ':' and no control characters");
+    // The hash is a secret: the message does not show it.
+    if (!value.IsScalar() || !IsBcryptHash(value.Scalar()))
+      in.Fail(value, "basic_auth_users: " + user + ": the password is not a bcrypt hash ($2a$, $2b$ or $2y$, cost 04 to 31)");
+    config->users[user] = value.Scalar();
+  });
+}
+
+std::string OpenSslError() {
+  unsigned long code = ERR_peek_last_error();
+  char text[256] = "unknown error";
+  if (code) ERR_error_string_n(code, text, sizeof text);
+  ERR_clear_error();
+  return text;
+}
+
+// The client-certificate index of the SSL_CTX extra data: a copy of the TLS settings,
+// released with the context.
+void FreeTlsCopy(void*, void* ptr, CRYPTO_EX_DATA*, int, long, void*) { delete static_cast<WebTlsConfig*>(ptr); }
+
+int TlsIndex() {
+  static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, FreeTlsCopy);
+  return index;
+}
+
+bool SanAllowed(X509* cert, const std::vector<std::string>& allowed) {
+  const unsigned int flags = X509_CHECK_FLAG_NO_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT;
+  for (const auto& name : allowed) {
+    if (X509_check_host(cert, name.data(), name.size(), flags, nullptr) == 1 ||
+        X509_check_email(cert, name.data(), name.size(), flags) == 1 ||
+        X509_check_ip_asc(cert, name.c_str(), 0) == 1)
+      return true;
+  }
+  return false;
+}
+
+int VerifyClient(int preverify_ok, X509_STORE_CTX* store) {
+  auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  const auto* tls = static_cast<const WebTlsConfig*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), TlsIndex()));
+  if (!tls) return 0;
+  const bool verifies = tls->client_auth == WebClientAuth::kVerifyIfGiven ||
+                        tls->client_auth == WebClientAuth::kRequireAndVerify;
+  if (verifies && !preverify_ok) return 0;
+  if (X509_STORE_CTX_get_error_depth(store) > 0 || tls->allowed_sans.empty()) return 1;
+  if (SanAllowed(X509_STORE_CTX_get_current_cert(store), tls->allowed_sans)) return 1;
+  X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
+  return 0;
+}
+
+// Never asks for a key's pass phrase on the terminal: an encrypted key fails to load.
+int NoPassword(char*, int, int, void*) { return 0; }
+
+bool SetUpContext(SSL_CTX* ctx, const WebTlsConfig& tls, std::string* reason) {
+  auto fail = [&](const std::string& what) {
+    *reason = what + ": " + OpenSslError();
+    return false;
+  };
+  SSL_CTX_set_options(ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION |
+                               (tls.prefer_server_ciphers ? SSL_OP_CIPHER_SERVER_PREFERENCE : 0));
+  SSL_CTX_set_default_passwd_cb(ctx, NoPassword);
+  if (SSL_CTX_use_certificate_chain_file(ctx, tls.cert_file.c_str()) != 1) return fail("cert_file " + tls.cert_file);
+  if (SSL_CTX_use_PrivateKey_file(ctx, tls.key_file.c_str(), SSL_FILETYPE_PEM) != 1)
+    return fail("key_file " + tls.key_file);
+  if (SSL_CTX_check_private_key(ctx) != 1) return fail("key_file " + tls.key_file + " does not match cert_file");
+  if (SSL_CTX_set_min_proto_version(ctx, tls.min_version) != 1 ||
+      SSL_CTX_set_max_proto_version(ctx, tls.max_version) != 1)
+    return fail("min_version/max_version");
+  if (!tls.cipher_list.empty() && SSL_CTX_set_cipher_list(ctx, tls.cipher_list.c_str()) != 1)
+    return fail("cipher_suites");
+  if (!tls.groups.empty() && SSL_CTX_set1_groups_list(ctx, tls.groups.c_str()) != 1)
+    return fail("curve_preferences");
+  if (!tls.client_ca_file.empty()) {
+    if (SSL_CTX_load_verify_locations(ctx, tls.client_ca_file.c_str(), nullptr) != 1)
+      return fail("client_ca_file " + tls.client_ca_file);
+    STACK_OF(X509_NAME)* names = SSL_load_client_CA_file(tls.client_ca_file.c_str());
+    if (!names) return fail("client_ca_file " + tls.client_ca_file);
+    SSL_CTX_set_client_CA_list(ctx, names);
+  }
+  if (tls.client_auth == WebClientAuth::kNone) return true;
+  if (SSL_CTX_set_ex_data(ctx, TlsIndex(), new WebTlsConfig(tls)) != 1) return fail("client certificates");
+  int mode = SSL_VERIFY_PEER;
+  if (tls.client_auth == WebClientAuth::kRequireAny || tls.client_auth == WebClientAuth::kRequireAndVerify)
+    mode |= SSL_VERIFY_FAIL_IF_NO_PEER_CERT;
+  SSL_CTX_set_verify(ctx, mode, VerifyClient);
+  return true;
+}
+
+}  // namespace
+
+bool ParseWebConfig(std::string_view text, const std::string& name, const std::string& folder,
+                    WebConfig* config, std::string* error) {
+  *config = WebConfig{};
+  const ConfigReader in(name, folder);
+  try {
+    std::vector<YAML::Node> documents = YAML::LoadAll(std::string(text));
+    if (documents.size() > 1) in.Fail(documents[1], "more than one YAML document");
+    if (documents.empty()) return true;
+    in.Entries(documents[0], "the web configuration", [&](const std::string& key, const YAML::Node& at,
+                                                           const YAML::Node& value) {
+      if (key == "tls_server_config") {
+        config->tls = true;
+        ReadTls(in, value, &config->tls_config);
+      } else if (key == "http_server_config") {
+        ReadHttp(in, value, config);
+      } else if (key == "basic_auth_users") {
+        ReadUsers(in, value, config);
+      } else {
+        for (auto& [unsupported, reason] : kUnsupported)
+          if (key == unsupported) in.Fail(at, key + ": " + reason);
+        in.Fail(at, "unknown key " + key);
+      }
+    });
+    return true;
+  } catch (const ConfigError& e) {
+    *error = e.text;
+  } catch (const YAML::Exception& e) {
+    *error = name + (e.mark.is_null() ? "" : ":" + std::to_string(e.mark.line + 1)) + ": " + e.msg;
+  } catch (const std::exception& e) {
+    *error = name + ": " + e.what();
+  }
+  *config = WebConfig{};
+  return false;
+}
+
+bool LoadWebConfig(const std::string& path, WebConfig* config, std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    *error = path + ": " + strerror(errno);
+    return false;
+  }
+  std::string text(kMaxConfigSize + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (file.bad()) {
+    *error = path + ": read error";
+    return false;
+  }
+  text.resize(static_cast<size_t>(file.gcount()));
+  if (text.size() > kMaxConfigSize) {
+    *error = path + ": larger than 1 MiB";
+    return false;
+  }
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
+  const bool ok = ParseWebConfig(text, path, folder, config, error);
+  OPENSSL_cleanse(text.data(), text.size());
+  return ok;
+}
+
+WebBasicAuth::WebBasicAuth(std::map<std::string, std::string> users) : users_(std::move(users)) {
+  if (RAND_bytes(key_, sizeof key_) != 1) std::abort();  // no randomness: nothing is safe to do
+}
+
+WebBasicAuth::~WebBasicAuth() { OPENSSL_cleanse(key_, sizeof key_); }
+
+std::string WebBasicAuth::CacheKey(const std::string& user, const std::string& password) const {
+  std::string data = user;
+  data.push_back('\0');
+  data += password;
+  unsigned char mac[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  HMAC(EVP_sha256(), key_, sizeof key_, reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac,
+       &length);
+  OPENSSL_cleanse(data.data(), data.size());
+  return std::string(reinterpret_cast<char*>(mac), length);
+}
+
+bool WebBasicAuth::Verify(const std::string& user, const std::string& password) {
+  if (users_.empty()) return false;
+  auto found = users_.find(user);
+  const std::string key = CacheKey(user, password);
+  if (found != users_.end()) {
+    std::lock_guard<std::mutex> lock(cache_mutex_);
+    if (cache_.count(key)) return true;
+  }
+  // An unknown user costs a bcrypt too (against some configured hash), so that the time
+  // of the answer does not tell which names exist.
+  const std::string& hash = found != users_.end() ? found->second : users_.begin()->second;
+  bool match = false;
+  {
+    std::lock_guard<std::mutex> lock(bcrypt_mutex_);
+    auto data = std::make_unique<crypt_data>();
+    const char* out = crypt_rn(password.c_str(), hash.c_str(), data.get(), sizeof *data);
+    match = out && strlen(out) == hash.size() && CRYPTO_memcmp(out, hash.data(), hash.size()) == 0;
+    OPENSSL_cleanse(data.get(), sizeof *data);
+  }
+  if (!match || found == users_.end()) return false;
+  std::lock_guard<std::mutex> lock(cache_mutex_);
+  if (cache_.size() >= kMaxCachedCredentials) cache_.clear();
+  cache_.insert(key);
+  return true;
+}
+
+bool WebBasicAuth::Check(std::string_view authorization) {
+  bool ok = false;
+  constexpr std::string_view kScheme = "basic ";
+  if (authorization.size() > kScheme.size() && strncasecmp(authorization.data(), kScheme.data(), kScheme.size()) == 0) {
+    std::string encoded(authorization.substr(kScheme.size()));
+    uint8_t* raw = nullptr;
+    size_t length = 0;
+    if (b64decode(encoded.c_str(), &raw, &length) == 0) {
+      std::string pair(reinterpret_cast<const char*>(raw), length);
+      OPENSSL_cleanse(raw, length);
+      free(raw);
+      const size_t colon = pair.find(':');
+      // A NUL would cut the password short for crypt.
+      if (colon != std::string::npos && pair.find('\0') == std::string::npos) {
+        std::string password = pair.substr(colon + 1);
+        ok = Verify(pair.substr(0, colon), password);
+        OPENSSL_cleanse(password.data(), password.size());
+      }
+      OPENSSL_cleanse(pair.data(), pair.size());
+    }
+    OPENSSL_cleanse(encoded.data(), encoded.size());
+  }
+  if (!ok) ++failures_;
+  return ok;
+}
+
+std::unique_ptr<httplib::Server> MakeWebServer(const WebConfig& config, std::string* error) {
+  std::unique_ptr<httplib::Server> server;
+  if (config.tls) {
+    std::string reason;
+    auto ssl = std::make_unique<httplib::SSLServer>(
+        [&](SSL_CTX& ctx) { return SetUpContext(&ctx, config.tls_config, &reason); });
+    if (!ssl->is_valid()) {
+      *error = reason.empty() ? "cannot set up TLS: " + OpenSslError() : reason;
+      return nullptr;
+    }
+    server = std::move(ssl);
+  } else {
+    server = std::make_unique<httplib::Server>();
+  }
+  if (!config.users.empty()) {
+    auto auth = std::make_shared<WebBasicAuth>(config.users);
+    server->set_pre_routing_handler([auth](const httplib::Request& req, httplib::Response& res) {
+      if (auth->Check(req.get_header_value("Authorization"))) return httplib::Server::HandlerResponse::Unhandled;
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Basic");
+      res.set_content("Unauthorized\n", "text/plain");
+      return httplib::Server::HandlerResponse::Handled;
+    });
+  }
+  if (!config.headers.empty()) {
+    server->set_post_routing_handler([headers = config.headers](const httplib::Request&, httplib::Response& res) {
+      for (const auto& [name, value] : headers) res.set_header(name, value);
+    });
+  }
+  return server;
+}
