@@ -149,26 +149,38 @@ class ConfigReader {
   const std::string& folder_;
 };
 
-// IANA names of TLS 1.2 cipher suites (as the file gives them) to OpenSSL's names.
-std::string CipherName(const std::string& standard, bool* tls13) {
-  std::string found;
-  SSL_CTX* ctx = SSL_CTX_new(TLS_method());
-  if (!ctx) return found;
-  SSL_CTX_set_security_level(ctx, 0);
-  SSL_CTX_set_cipher_list(ctx, "ALL:COMPLEMENTOFALL");
-  STACK_OF(SSL_CIPHER)* ciphers = SSL_CTX_get_ciphers(ctx);
-  for (int i = 0; ciphers && i < sk_SSL_CIPHER_num(ciphers); ++i) {
-    const SSL_CIPHER* cipher = sk_SSL_CIPHER_value(ciphers, i);
-    const char* name = SSL_CIPHER_standard_name(cipher);
-    // The ChaCha20 suites are also known without their "_SHA256".
-    if (name && (standard == name || standard + "_SHA256" == name)) {
-      *tls13 = strcmp(SSL_CIPHER_get_version(cipher), "TLSv1.3") == 0;
-      found = SSL_CIPHER_get_name(cipher);
-      break;
+struct CipherSuite {
+  std::string standard;  // IANA name, as the file gives it
+  std::string openssl;
+  bool tls13;
+};
+
+// Every cipher suite this OpenSSL knows, read once.
+const std::vector<CipherSuite>& CipherSuites() {
+  static const std::vector<CipherSuite> suites = [] {
+    std::vector<CipherSuite> all;
+    SSL_CTX* ctx = SSL_CTX_new(TLS_method());
+    if (!ctx) return all;
+    SSL_CTX_set_security_level(ctx, 0);
+    SSL_CTX_set_cipher_list(ctx, "ALL:COMPLEMENTOFALL");
+    STACK_OF(SSL_CIPHER)* ciphers = SSL_CTX_get_ciphers(ctx);
+    for (int i = 0; ciphers && i < sk_SSL_CIPHER_num(ciphers); ++i) {
+      const SSL_CIPHER* cipher = sk_SSL_CIPHER_value(ciphers, i);
+      const char* standard = SSL_CIPHER_standard_name(cipher);
+      if (standard)
+        all.push_back({standard, SSL_CIPHER_get_name(cipher), strcmp(SSL_CIPHER_get_version(cipher), "TLSv1.3") == 0});
     }
-  }
-  SSL_CTX_free(ctx);
-  return found;
+    SSL_CTX_free(ctx);
+    return all;
+  }();
+  return suites;
+}
+
+// The suite of an IANA name; the ChaCha20 suites are also known without their "_SHA256".
+const CipherSuite* FindCipherSuite(const std::string& name) {
+  for (const auto& suite : CipherSuites())
+    if (suite.standard == name || suite.standard == name + "_SHA256") return &suite;
+  return nullptr;
 }
 
 // "$2a$", "$2b$" or "$2y$", a cost of 04 to 31, "$", then 22 characters of salt and 31 of
@@ -219,11 +231,10 @@ void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) 
       tls->max_version = in.Named(value, key, kTlsVersions, std::size(kTlsVersions));
     } else if (key == "cipher_suites") {
       for (auto& [name, item] : in.List(value, key)) {
-        bool tls13 = false;
-        std::string openssl = CipherName(name, &tls13);
-        if (openssl.empty()) in.Fail(item, key + ": unknown cipher suite " + name);
-        if (tls13) in.Fail(item, key + ": " + name + " is a TLS 1.3 suite; those are not configurable");
-        ciphers.push_back(openssl);
+        const CipherSuite* suite = FindCipherSuite(name);
+        if (!suite) in.Fail(item, key + ": unknown cipher suite " + name);
+        if (suite->tls13) in.Fail(item, key + ": " + name + " is a TLS 1.3 suite; those are not configurable");
+        ciphers.push_back(suite->openssl);
       }
     } else if (key == "prefer_server_cipher_suites") {
       tls->prefer_server_ciphers = in.Bool(value, key);
@@ -416,7 +427,7 @@ bool LoadWebConfig(const std::string& path, WebConfig* config, std::string* erro
   std::string text(kMaxConfigSize + 1, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (file.bad()) {
-    *error = path + ": read error";
+    *error = path + ": " + strerror(errno);
     return false;
   }
   text.resize(static_cast<size_t>(file.gcount()));
