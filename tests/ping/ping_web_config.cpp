@@ -165,17 +165,22 @@ TEST(WebConfig, ServerTakesTlsBasicAuthAndClientCertificates) {
   WebConfig config;
   std::string error;
   ASSERT_TRUE(LoadWebConfig(dir.file("web.yml"), &config, &error)) << error;
-  auto server = MakeWebServer(config, &error);
+  // The caller's own pre-routing handler runs after the authentication.
+  auto server = MakeWebServer(config, &error, [](const httplib::Request& req, httplib::Response& res) {
+    if (req.path == "/metrics") return httplib::Server::HandlerResponse::Unhandled;
+    res.status = 404;
+    return httplib::Server::HandlerResponse::Handled;
+  });
   ASSERT_NE(server, nullptr) << error;
   {
     Running running(server.get());
     ASSERT_GT(running.port(), 0);
-    auto get = [&](const char* user, const char* password) {
+    auto get = [&](const char* user, const char* password, const char* path = "/metrics") {
       httplib::SSLClient client("127.0.0.1", running.port());
       client.set_ca_cert_path(dir.file("server.pem").c_str());
       client.enable_server_certificate_verification(true);
       if (user) client.set_basic_auth(user, password);
-      return client.Get("/metrics");
+      return client.Get(path);
     };
     for (int round = 0; round < 2; ++round) {  // the second one from the remembered check
       auto in = get("prometheus", "s3cret:with colon");
@@ -196,6 +201,12 @@ TEST(WebConfig, ServerTakesTlsBasicAuthAndClientCertificates) {
       EXPECT_EQ(out->get_header_value("WWW-Authenticate"), "Basic");
       EXPECT_EQ(out->body.find("vrqmq_up"), std::string::npos);
     }
+    auto other = get("prometheus", "s3cret:with colon", "/other");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->status, 404);
+    other = get("prometheus", "wrong", "/other");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->status, 401);
     httplib::Client plain("127.0.0.1", running.port());
     plain.set_basic_auth("prometheus", "s3cret:with colon");
     auto cleartext = plain.Get("/metrics");

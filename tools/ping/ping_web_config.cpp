@@ -512,7 +512,8 @@ bool WebBasicAuth::Check(std::string_view authorization) {
   return ok;
 }
 
-std::unique_ptr<httplib::Server> MakeWebServer(const WebConfig& config, std::string* error) {
+std::unique_ptr<httplib::Server> MakeWebServer(const WebConfig& config, std::string* error,
+                                               httplib::Server::HandlerWithResponse pre_routing) {
   std::unique_ptr<httplib::Server> server;
   if (config.tls) {
     std::string reason;
@@ -528,13 +529,17 @@ std::unique_ptr<httplib::Server> MakeWebServer(const WebConfig& config, std::str
   }
   if (!config.users.empty()) {
     auto auth = std::make_shared<WebBasicAuth>(config.users);
-    server->set_pre_routing_handler([auth](const httplib::Request& req, httplib::Response& res) {
-      if (auth->Check(req.get_header_value("Authorization"))) return httplib::Server::HandlerResponse::Unhandled;
+    server->set_pre_routing_handler([auth, next = std::move(pre_routing)](const httplib::Request& req,
+                                                                           httplib::Response& res) {
+      if (auth->Check(req.get_header_value("Authorization")))
+        return next ? next(req, res) : httplib::Server::HandlerResponse::Unhandled;
       res.status = 401;
       res.set_header("WWW-Authenticate", "Basic");
       res.set_content("Unauthorized\n", "text/plain");
       return httplib::Server::HandlerResponse::Handled;
     });
+  } else if (pre_routing) {
+    server->set_pre_routing_handler(std::move(pre_routing));
   }
   if (!config.headers.empty()) {
     server->set_post_routing_handler([headers = config.headers](const httplib::Request&, httplib::Response& res) {

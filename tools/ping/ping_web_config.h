@@ -15,9 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace httplib {
-class Server;
-}
+#include <httplib.h>
 
 // How the server treats client certificates (client_auth_type).
 enum class WebClientAuth {
@@ -92,9 +90,11 @@ class WebBasicAuth {
 
 // Creates the endpoint's server: an httplib::SSLServer with the certificate, key, protocol
 // versions, ciphers, groups and client-certificate policy of config when it has TLS, a plain
-// httplib::Server otherwise. When config has users, a pre-routing handler answers requests
-// without their valid credentials with 401 and "WWW-Authenticate: Basic"; a post-routing
-// handler adds config's headers to every response. The caller adds its routes and listens;
-// it must not replace the two handlers. Returns null with the reason in *error when the
-// certificate, key or CA file cannot be used.
-std::unique_ptr<httplib::Server> MakeWebServer(const WebConfig& config, std::string* error);
+// httplib::Server otherwise (an empty WebConfig gives that). When config has users, the
+// server's pre-routing handler answers requests without valid credentials with 401 and
+// "WWW-Authenticate: Basic" and hands the others to pre_routing (when given); without users
+// pre_routing is the handler itself. A post-routing handler adds config's headers to every
+// response. The caller adds its routes and listens; it must not replace the two handlers.
+// Returns null with the reason in *error when the certificate, key or CA file cannot be used.
+std::unique_ptr<httplib::Server> MakeWebServer(const WebConfig& config, std::string* error,
+                                               httplib::Server::HandlerWithResponse pre_routing = nullptr);
