@@ -240,9 +240,10 @@ void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) 
       tls->prefer_server_ciphers = in.Bool(value, key);
     } else if (key == "curve_preferences") {
       for (auto& [name, item] : in.List(value, key)) {
-        auto curve = std::find_if(std::begin(kCurves), std::end(kCurves), [&](auto& c) { return name == c.first; });
+        const std::string& wanted = name;
+        auto curve = std::find_if(std::begin(kCurves), std::end(kCurves), [&](auto& c) { return wanted == c.first; });
         if (curve == std::end(kCurves))
-          in.Fail(item, key + ": unknown curve " + name + " (known: CurveP256, CurveP384, CurveP521, X25519)");
+          in.Fail(item, key + ": unknown curve " + wanted + " (known: CurveP256, CurveP384, CurveP521, X25519)");
         groups.push_back(curve->second);
       }
     } else {
