@@ -71,7 +71,10 @@ TEST(WebConfig, ParserAcceptsTheFormAndRefusesWithFileAndLine) {
        "cfg:4: cipher_suites: TLS_AES_128_GCM_SHA256 is a TLS 1.3 suite"},
       {"http_server_config:\n  headers:\n    Set-Cookie: a\n", "cfg:3: headers: Set-Cookie cannot be set here"},
       {"tls_server_config: yes\n", "cfg:1: tls_server_config must be a mapping"},
-      {users + "---\n" + users, "cfg:4: more than one YAML document"},
+      {users + "---\n" + users, "cfg:3: more than one YAML document"},
+      {"{tls_server_config: [x]}, ba", "cfg:1: did not find expected <document start>"},
+      {users + "tls_server_config: &tls\n", "cfg:3: anchors (&name) are not supported"},
+      {"basic_auth_users: " + std::string(100000, '['), "cfg:1: nested deeper than 8 levels"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

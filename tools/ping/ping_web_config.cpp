@@ -1,5 +1,5 @@
-// The web configuration file (yaml-cpp reads it; every key is checked here against the
-// form exporters use), the basic-authentication check with libcrypt's bcrypt, and the
+// The web configuration file (libyaml's event parser reads it into a small tree; every key
+// is checked here against the form exporters use), the basic-authentication check with libcrypt's bcrypt, and the
 // making of the endpoint's httplib server with OpenSSL settings from the file.
 #include "ping_web_config.h"
 
@@ -14,7 +14,7 @@
 #include <openssl/rand.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <yaml-cpp/yaml.h>
+#include <yaml.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -69,8 +69,26 @@ constexpr std::pair<const char*, const char*> kUnsupported[] = {
     {"rate_limit", "not supported by vrqmq"},
 };
 
+// Nesting deeper than the form needs is refused early: libyaml's time grows with the square
+// of the nesting of flow collections.
+constexpr size_t kMaxDepth = 8;
+
 struct ConfigError {
   std::string text;
+};
+
+// A node of the YAML document: a scalar, a sequence of items, or a mapping whose keys and
+// values alternate in items.
+struct YamlNode {
+  enum Kind { kScalar, kSequence, kMapping } kind = kScalar;
+  std::string text;
+  bool plain = false;  // unquoted scalar
+  size_t line = 0;
+  std::vector<std::unique_ptr<YamlNode>> items;
+
+  bool IsNull() const {
+    return kind == kScalar && plain && (text.empty() || text == "~" || text == "null" || text == "Null" || text == "NULL");
+  }
 };
 
 // Walks the YAML document, refusing what the form does not allow; each refusal names the
@@ -79,49 +97,48 @@ class ConfigReader {
  public:
   ConfigReader(const std::string& name, const std::string& folder) : name_(name), folder_(folder) {}
 
-  [[noreturn]] void Fail(const YAML::Node& at, const std::string& reason) const {
-    std::string where = name_;
-    if (at.IsDefined() && at.Mark().line >= 0) where += ":" + std::to_string(at.Mark().line + 1);
-    throw ConfigError{where + ": " + reason};
+  [[noreturn]] void FailAt(size_t line, const std::string& reason) const {
+    throw ConfigError{name_ + ":" + std::to_string(line) + ": " + reason};
   }
+  [[noreturn]] void Fail(const YamlNode& at, const std::string& reason) const { FailAt(at.line, reason); }
 
   // Calls each(key, key node, value) for the entries of a mapping (null: none), refusing
   // keys that are not texts and keys given twice.
-  void Entries(const YAML::Node& node, const std::string& what,
-               const std::function<void(const std::string&, const YAML::Node&, const YAML::Node&)>& each) const {
+  void Entries(const YamlNode& node, const std::string& what,
+               const std::function<void(const std::string&, const YamlNode&, const YamlNode&)>& each) const {
     if (node.IsNull()) return;
-    if (!node.IsMap()) Fail(node, what + " must be a mapping of keys to values");
+    if (node.kind != YamlNode::kMapping) Fail(node, what + " must be a mapping of keys to values");
     std::set<std::string> seen;
-    for (const auto& entry : node) {
-      if (!entry.first.IsScalar()) Fail(entry.first, what + ": a key must be a text");
-      const std::string key = entry.first.Scalar();
-      if (!seen.insert(key).second) Fail(entry.first, what + ": " + key + " given twice");
-      each(key, entry.first, entry.second);
+    for (size_t i = 0; i + 1 < node.items.size(); i += 2) {
+      const YamlNode& key = *node.items[i];
+      if (key.kind != YamlNode::kScalar) Fail(key, what + ": a key must be a text");
+      if (!seen.insert(key.text).second) Fail(key, what + ": " + key.text + " given twice");
+      each(key.text, key, *node.items[i + 1]);
     }
   }
 
-  std::string Text(const YAML::Node& value, const std::string& key) const {
+  std::string Text(const YamlNode& value, const std::string& key) const {
     if (value.IsNull()) return "";
-    if (!value.IsScalar()) Fail(value, key + " must be a text");
-    return value.Scalar();
+    if (value.kind != YamlNode::kScalar) Fail(value, key + " must be a text");
+    return value.text;
   }
 
-  bool Bool(const YAML::Node& value, const std::string& key) const {
+  bool Bool(const YamlNode& value, const std::string& key) const {
     const std::string text = Text(value, key);
     if (strcasecmp(text.c_str(), "true") == 0) return true;
     if (strcasecmp(text.c_str(), "false") == 0) return false;
     Fail(value, key + " must be true or false");
   }
 
-  std::vector<std::pair<std::string, YAML::Node>> List(const YAML::Node& value, const std::string& key) const {
-    std::vector<std::pair<std::string, YAML::Node>> items;
+  std::vector<std::pair<std::string, const YamlNode*>> List(const YamlNode& value, const std::string& key) const {
+    std::vector<std::pair<std::string, const YamlNode*>> items;
     if (value.IsNull()) return items;
-    if (!value.IsSequence()) Fail(value, key + " must be a list");
-    for (const auto& item : value) items.emplace_back(Text(item, key), item);
+    if (value.kind != YamlNode::kSequence) Fail(value, key + " must be a list");
+    for (const auto& item : value.items) items.emplace_back(Text(*item, key), item.get());
     return items;
   }
 
-  int Named(const YAML::Node& value, const std::string& key, const NamedValue* table, size_t count) const {
+  int Named(const YamlNode& value, const std::string& key, const NamedValue* table, size_t count) const {
     const std::string text = Text(value, key);
     std::string known;
     for (size_t i = 0; i < count; ++i) {
@@ -133,7 +150,7 @@ class ConfigReader {
 
   // A certificate or key file: made absolute against the configuration's folder, and
   // refused unless it is a readable regular file.
-  std::string File(const YAML::Node& value, const std::string& key) const {
+  std::string File(const YamlNode& value, const std::string& key) const {
     std::string path = Text(value, key);
     if (path.empty()) Fail(value, key + " must name a file");
     if (path[0] != '/' && !folder_.empty()) path = folder_ + "/" + path;
@@ -148,6 +165,69 @@ class ConfigReader {
   const std::string& name_;
   const std::string& folder_;
 };
+
+// Reads the text's YAML document into a tree with libyaml's event parser. Anchors and
+// aliases, more than one document and deep nesting are refused; null: an empty text.
+std::unique_ptr<YamlNode> LoadYaml(std::string_view text, const ConfigReader& in) {
+  yaml_parser_t parser;
+  if (!yaml_parser_initialize(&parser)) throw std::bad_alloc();
+  std::unique_ptr<yaml_parser_t, void (*)(yaml_parser_t*)> parser_owner(&parser, yaml_parser_delete);
+  yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  std::unique_ptr<YamlNode> root;
+  std::vector<YamlNode*> open;
+  int documents = 0;
+  for (;;) {
+    yaml_event_t event;
+    if (!yaml_parser_parse(&parser, &event)) {
+      std::string problem = parser.problem ? parser.problem : "not YAML";
+      if (parser.context) problem += std::string(" (") + parser.context + ")";
+      in.FailAt(parser.problem_mark.line + 1, problem);
+    }
+    std::unique_ptr<yaml_event_t, void (*)(yaml_event_t*)> event_owner(&event, yaml_event_delete);
+    const size_t line = event.start_mark.line + 1;
+    const yaml_char_t* anchor = nullptr;
+    auto node = std::make_unique<YamlNode>();
+    node->line = line;
+    switch (event.type) {
+      case YAML_STREAM_END_EVENT:
+        return root;
+      case YAML_DOCUMENT_START_EVENT:
+        if (++documents > 1) in.FailAt(line, "more than one YAML document");
+        continue;
+      case YAML_SEQUENCE_END_EVENT:
+      case YAML_MAPPING_END_EVENT:
+        open.pop_back();
+        continue;
+      case YAML_ALIAS_EVENT:
+        in.FailAt(line, "aliases (*name) are not supported");
+      case YAML_SCALAR_EVENT:
+        anchor = event.data.scalar.anchor;
+        node->text.assign(reinterpret_cast<const char*>(event.data.scalar.value), event.data.scalar.length);
+        node->plain = event.data.scalar.style == YAML_PLAIN_SCALAR_STYLE;
+        break;
+      case YAML_SEQUENCE_START_EVENT:
+        anchor = event.data.sequence_start.anchor;
+        node->kind = YamlNode::kSequence;
+        break;
+      case YAML_MAPPING_START_EVENT:
+        anchor = event.data.mapping_start.anchor;
+        node->kind = YamlNode::kMapping;
+        break;
+      default:
+        continue;
+    }
+    if (anchor) in.FailAt(line, "anchors (&name) are not supported");
+    YamlNode* added = node.get();
+    if (open.empty())
+      root = std::move(node);
+    else
+      open.back()->items.push_back(std::move(node));
+    if (added->kind != YamlNode::kScalar) {
+      if (open.size() >= kMaxDepth) in.FailAt(line, "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+      open.push_back(added);
+    }
+  }
+}
 
 struct CipherSuite {
   std::string standard;  // IANA name, as the file gives it
@@ -205,11 +285,11 @@ bool HasControl(const std::string& text) {
   return false;
 }
 
-void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) {
-  const YAML::Node* client_ca = nullptr;
-  const YAML::Node* sans = nullptr;
+void ReadTls(const ConfigReader& in, const YamlNode& node, WebTlsConfig* tls) {
+  const YamlNode* client_ca = nullptr;
+  const YamlNode* sans = nullptr;
   std::vector<std::string> ciphers, groups;
-  in.Entries(node, "tls_server_config", [&](const std::string& key, const YAML::Node& at, const YAML::Node& value) {
+  in.Entries(node, "tls_server_config", [&](const std::string& key, const YamlNode& at, const YamlNode& value) {
     if (key == "cert_file") {
       tls->cert_file = in.File(value, key);
     } else if (key == "key_file") {
@@ -221,7 +301,7 @@ void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) 
       tls->client_auth = static_cast<WebClientAuth>(in.Named(value, key, kClientAuthTypes, std::size(kClientAuthTypes)));
     } else if (key == "client_allowed_sans") {
       for (auto& [san, item] : in.List(value, key)) {
-        if (san.empty() || HasControl(san)) in.Fail(item, key + ": an empty name or one with control characters");
+        if (san.empty() || HasControl(san)) in.Fail(*item, key + ": an empty name or one with control characters");
         tls->allowed_sans.push_back(san);
       }
       sans = &at;
@@ -232,8 +312,8 @@ void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) 
     } else if (key == "cipher_suites") {
       for (auto& [name, item] : in.List(value, key)) {
         const CipherSuite* suite = FindCipherSuite(name);
-        if (!suite) in.Fail(item, key + ": unknown cipher suite " + name);
-        if (suite->tls13) in.Fail(item, key + ": " + name + " is a TLS 1.3 suite; those are not configurable");
+        if (!suite) in.Fail(*item, key + ": unknown cipher suite " + name);
+        if (suite->tls13) in.Fail(*item, key + ": " + name + " is a TLS 1.3 suite; those are not configurable");
         ciphers.push_back(suite->openssl);
       }
     } else if (key == "prefer_server_cipher_suites") {
@@ -243,7 +323,7 @@ void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) 
         const std::string& wanted = name;
         auto curve = std::find_if(std::begin(kCurves), std::end(kCurves), [&](auto& c) { return wanted == c.first; });
         if (curve == std::end(kCurves))
-          in.Fail(item, key + ": unknown curve " + wanted + " (known: CurveP256, CurveP384, CurveP521, X25519)");
+          in.Fail(*item, key + ": unknown curve " + wanted + " (known: CurveP256, CurveP384, CurveP521, X25519)");
         groups.push_back(curve->second);
       }
     } else {
@@ -268,14 +348,14 @@ void ReadTls(const ConfigReader& in, const YAML::Node& node, WebTlsConfig* tls) 
   for (auto& g : groups) tls->groups += (tls->groups.empty() ? "" : ":") + g;
 }
 
-void ReadHttp(const ConfigReader& in, const YAML::Node& node, WebConfig* config) {
-  in.Entries(node, "http_server_config", [&](const std::string& key, const YAML::Node& at, const YAML::Node& value) {
+void ReadHttp(const ConfigReader& in, const YamlNode& node, WebConfig* config) {
+  in.Entries(node, "http_server_config", [&](const std::string& key, const YamlNode& at, const YamlNode& value) {
     if (key == "http2") {
       in.Bool(value, key);  // accepted for shared files; the endpoint speaks HTTP/1.1
       return;
     }
     if (key != "headers") in.Fail(at, "http_server_config: unknown key " + key);
-    in.Entries(value, "headers", [&](const std::string& header, const YAML::Node& name, const YAML::Node& v) {
+    in.Entries(value, "headers", [&](const std::string& header, const YamlNode& name, const YamlNode& v) {
       auto known = std::find_if(std::begin(kHeaderNames), std::end(kHeaderNames),
                                 [&](const char* n) { return strcasecmp(n, header.c_str()) == 0; });
       if (known == std::end(kHeaderNames)) in.Fail(name, "headers: " + header + " cannot be set here");
@@ -292,14 +372,14 @@ void ReadHttp(const ConfigReader& in, const YAML::Node& node, WebConfig* config)
   });
 }
 
-void ReadUsers(const ConfigReader& in, const YAML::Node& node, WebConfig* config) {
-  in.Entries(node, "basic_auth_users", [&](const std::string& user, const YAML::Node& at, const YAML::Node& value) {
+void ReadUsers(const ConfigReader& in, const YamlNode& node, WebConfig* config) {
+  in.Entries(node, "basic_auth_users", [&](const std::string& user, const YamlNode& at, const YamlNode& value) {
     if (user.find(':') != std::string::npos || HasControl(user))
       in.Fail(at, "basic_auth_users: a user name may hold no ':' and no control characters");
     // The hash is a secret: the message does not show it.
-    if (!value.IsScalar() || !IsBcryptHash(value.Scalar()))
+    if (value.kind != YamlNode::kScalar || !IsBcryptHash(value.text))
       in.Fail(value, "basic_auth_users: " + user + ": the password is not a bcrypt hash ($2a$, $2b$ or $2y$, cost 04 to 31)");
-    config->users[user] = value.Scalar();
+    config->users[user] = value.text;
   });
 }
 
@@ -389,11 +469,10 @@ bool ParseWebConfig(std::string_view text, const std::string& name, const std::s
   *config = WebConfig{};
   const ConfigReader in(name, folder);
   try {
-    std::vector<YAML::Node> documents = YAML::LoadAll(std::string(text));
-    if (documents.size() > 1) in.Fail(documents[1], "more than one YAML document");
-    if (documents.empty()) return true;
-    in.Entries(documents[0], "the web configuration", [&](const std::string& key, const YAML::Node& at,
-                                                           const YAML::Node& value) {
+    const std::unique_ptr<YamlNode> document = LoadYaml(text, in);
+    if (!document) return true;
+    in.Entries(*document, "the web configuration", [&](const std::string& key, const YamlNode& at,
+                                                        const YamlNode& value) {
       if (key == "tls_server_config") {
         config->tls = true;
         ReadTls(in, value, &config->tls_config);
@@ -410,8 +489,6 @@ bool ParseWebConfig(std::string_view text, const std::string& name, const std::s
     return true;
   } catch (const ConfigError& e) {
     *error = e.text;
-  } catch (const YAML::Exception& e) {
-    *error = name + (e.mark.is_null() ? "" : ":" + std::to_string(e.mark.line + 1)) + ": " + e.msg;
   } catch (const std::exception& e) {
     *error = name + ": " + e.what();
   }

@@ -2,7 +2,7 @@
 // metrics exporters share (tls_server_config, http_server_config, basic_auth_users), the
 // check of a request's basic credentials against the file's bcrypt hashes, and the HTTP or
 // HTTPS server made from both. Linux only: it needs cpp-httplib built with OpenSSL,
-// yaml-cpp and libcrypt's bcrypt.
+// libyaml and libcrypt's bcrypt.
 #pragma once
 
 #include <atomic>
