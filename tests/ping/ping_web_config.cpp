@@ -70,6 +70,7 @@ TEST(WebConfig, ParserAcceptsTheFormAndRefusesWithFileAndLine) {
       {"tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n  cipher_suites: [TLS_AES_128_GCM_SHA256]\n",
        "cfg:4: cipher_suites: TLS_AES_128_GCM_SHA256 is a TLS 1.3 suite"},
       {"http_server_config:\n  headers:\n    Set-Cookie: a\n", "cfg:3: headers: Set-Cookie cannot be set here"},
+      {"\"unknown\\e[2J\": 1\n", "cfg:1: unknown key unknown?[2J"},
       {"tls_server_config: yes\n", "cfg:1: tls_server_config must be a mapping"},
       {users + "---\n" + users, "cfg:3: more than one YAML document"},
       {"{tls_server_config: [x]}, ba", "cfg:1: did not find expected <document start>"},

@@ -1,6 +1,7 @@
 // The web configuration file (libyaml's event parser reads it into a small tree; every key
-// is checked here against the form exporters use), the basic-authentication check with libcrypt's bcrypt, and the
-// making of the endpoint's httplib server with OpenSSL settings from the file.
+// is checked here against the form exporters use), the basic-authentication check with
+// libcrypt's bcrypt, and the making of the endpoint's httplib server with OpenSSL settings
+// from the file.
 #include "ping_web_config.h"
 
 #include <crypt.h>
@@ -77,6 +78,20 @@ struct ConfigError {
   std::string text;
 };
 
+// A text from the file as a message shows it: control characters as '?', at most 64 bytes.
+std::string Shown(const std::string& text) {
+  std::string shown = text.substr(0, 64);
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return text.size() > 64 ? shown + "..." : shown;
+}
+
+bool HasControl(const std::string& text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7f) return true;
+  return false;
+}
+
 // A node of the YAML document: a scalar, a sequence of items, or a mapping whose keys and
 // values alternate in items.
 struct YamlNode {
@@ -112,7 +127,7 @@ class ConfigReader {
     for (size_t i = 0; i + 1 < node.items.size(); i += 2) {
       const YamlNode& key = *node.items[i];
       if (key.kind != YamlNode::kScalar) Fail(key, what + ": a key must be a text");
-      if (!seen.insert(key.text).second) Fail(key, what + ": " + key.text + " given twice");
+      if (!seen.insert(key.text).second) Fail(key, what + ": " + Shown(key.text) + " given twice");
       each(key.text, key, *node.items[i + 1]);
     }
   }
@@ -145,19 +160,19 @@ class ConfigReader {
       if (text == table[i].name) return table[i].value;
       known += (i ? ", " : "") + std::string(table[i].name);
     }
-    Fail(value, key + ": unknown value \"" + text + "\" (known: " + known + ")");
+    Fail(value, key + ": unknown value \"" + Shown(text) + "\" (known: " + known + ")");
   }
 
   // A certificate or key file: made absolute against the configuration's folder, and
   // refused unless it is a readable regular file.
   std::string File(const YamlNode& value, const std::string& key) const {
     std::string path = Text(value, key);
-    if (path.empty()) Fail(value, key + " must name a file");
+    if (path.empty() || HasControl(path)) Fail(value, key + " must name a file, without control characters");
     if (path[0] != '/' && !folder_.empty()) path = folder_ + "/" + path;
     struct stat st{};
     if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0)
-      Fail(value, key + " " + path + ": " + strerror(errno));
-    if (!S_ISREG(st.st_mode)) Fail(value, key + " " + path + ": not a regular file");
+      Fail(value, key + " " + Shown(path) + ": " + strerror(errno));
+    if (!S_ISREG(st.st_mode)) Fail(value, key + " " + Shown(path) + ": not a regular file");
     return path;
   }
 
@@ -279,12 +294,6 @@ bool IsBcryptHash(const std::string& hash) {
   return true;
 }
 
-bool HasControl(const std::string& text) {
-  for (unsigned char c : text)
-    if (c < 0x20 || c == 0x7f) return true;
-  return false;
-}
-
 void ReadTls(const ConfigReader& in, const YamlNode& node, WebTlsConfig* tls) {
   const YamlNode* client_ca = nullptr;
   const YamlNode* sans = nullptr;
@@ -312,7 +321,7 @@ void ReadTls(const ConfigReader& in, const YamlNode& node, WebTlsConfig* tls) {
     } else if (key == "cipher_suites") {
       for (auto& [name, item] : in.List(value, key)) {
         const CipherSuite* suite = FindCipherSuite(name);
-        if (!suite) in.Fail(*item, key + ": unknown cipher suite " + name);
+        if (!suite) in.Fail(*item, key + ": unknown cipher suite " + Shown(name));
         if (suite->tls13) in.Fail(*item, key + ": " + name + " is a TLS 1.3 suite; those are not configurable");
         ciphers.push_back(suite->openssl);
       }
@@ -323,13 +332,13 @@ void ReadTls(const ConfigReader& in, const YamlNode& node, WebTlsConfig* tls) {
         const std::string& wanted = name;
         auto curve = std::find_if(std::begin(kCurves), std::end(kCurves), [&](auto& c) { return wanted == c.first; });
         if (curve == std::end(kCurves))
-          in.Fail(*item, key + ": unknown curve " + wanted + " (known: CurveP256, CurveP384, CurveP521, X25519)");
+          in.Fail(*item, key + ": unknown curve " + Shown(wanted) + " (known: CurveP256, CurveP384, CurveP521, X25519)");
         groups.push_back(curve->second);
       }
     } else {
       for (auto& [name, reason] : kUnsupported)
         if (key == name) in.Fail(at, "tls_server_config: " + key + ": " + reason);
-      in.Fail(at, "tls_server_config: unknown key " + key);
+      in.Fail(at, "tls_server_config: unknown key " + Shown(key));
     }
   });
   if (tls->cert_file.empty() || tls->key_file.empty())
@@ -354,11 +363,13 @@ void ReadHttp(const ConfigReader& in, const YamlNode& node, WebConfig* config) {
       in.Bool(value, key);  // accepted for shared files; the endpoint speaks HTTP/1.1
       return;
     }
-    if (key != "headers") in.Fail(at, "http_server_config: unknown key " + key);
+    if (key != "headers") in.Fail(at, "http_server_config: unknown key " + Shown(key));
     in.Entries(value, "headers", [&](const std::string& header, const YamlNode& name, const YamlNode& v) {
       auto known = std::find_if(std::begin(kHeaderNames), std::end(kHeaderNames),
                                 [&](const char* n) { return strcasecmp(n, header.c_str()) == 0; });
-      if (known == std::end(kHeaderNames)) in.Fail(name, "headers: " + header + " cannot be set here");
+      if (known == std::end(kHeaderNames)) in.Fail(name, "headers: " + Shown(header) + " cannot be set here");
+      for (const auto& added : config->headers)
+        if (added.first == *known) in.Fail(name, "headers: " + added.first + " given twice");
       std::string text = in.Text(v, header);
       if (HasControl(text)) in.Fail(v, "headers: " + header + ": the value holds control characters");
       const std::string canonical = *known;
@@ -378,7 +389,7 @@ void ReadUsers(const ConfigReader& in, const YamlNode& node, WebConfig* config) 
       in.Fail(at, "basic_auth_users: a user name may hold no ':' and no control characters");
     // The hash is a secret: the message does not show it.
     if (value.kind != YamlNode::kScalar || !IsBcryptHash(value.text))
-      in.Fail(value, "basic_auth_users: " + user + ": the password is not a bcrypt hash ($2a$, $2b$ or $2y$, cost 04 to 31)");
+      in.Fail(value, "basic_auth_users: " + Shown(user) + ": the password is not a bcrypt hash ($2a$, $2b$ or $2y$, cost 04 to 31)");
     config->users[user] = value.text;
   });
 }
@@ -483,7 +494,7 @@ bool ParseWebConfig(std::string_view text, const std::string& name, const std::s
       } else {
         for (auto& [unsupported, reason] : kUnsupported)
           if (key == unsupported) in.Fail(at, key + ": " + reason);
-        in.Fail(at, "unknown key " + key);
+        in.Fail(at, "unknown key " + Shown(key));
       }
     });
     return true;
