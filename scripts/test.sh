@@ -62,7 +62,8 @@ install_packages() {  # packages...; installs those not installed yet
 # --- 1. packages ------------------------------------------------------------------------
 packages=(cmake ninja-build ccache g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev libcrypt-dev netbase python3
-          nlohmann-json3-dev prometheus lintian rpm dpkg-dev fakeroot file)
+          nlohmann-json3-dev prometheus lintian rpm dpkg-dev fakeroot file
+          libcpp-httplib-dev libyaml-dev openssl)
 install_packages "${packages[@]}" || { echo "FAILED: apt-get install"; exit 1; }
 
 # ccache keeps the compilers' results between runs; the first run fills it.
