@@ -2,6 +2,8 @@
 // the password check with crypt(3), the privileged-user rule and the error log entries.
 #include "authentication.h"
 
+#include <cmqc.h>
+
 #include <crypt.h>
 #include <grp.h>
 #include <pwd.h>

@@ -2,6 +2,8 @@
 // in the same argument ("-mQM1"). Text values that do not fit their fields are refused
 // (queue manager, queue, host, port), except the alternate user, which is cut to 12
 // characters. Numeric values must be whole decimal numbers within their option's range.
+#include <cmqc.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>

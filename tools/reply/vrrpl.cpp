@@ -44,9 +44,6 @@ constexpr const char* kUsageLines[] = {
     "Reply is rcvd msg with or without alteration.",
     "\nDefine optional env var VXTM_TEST_TRACE=1 for tracing\n"
     "of message number, MsgId, CorrelId, msg hex/ascii dump.",
-    "  Anywhere among them, to connect with a user id and password (MQCSP):\n"
-    "   -UUserId  and  -Pfile:Path | -Penv:Name | -Ptty  (where the password is;\n"
-    "             the terminal when -P is left out; a file only its owner may read)",
 };
 
 namespace text {
