@@ -483,9 +483,11 @@ bool Security::Load(std::string& error) {
     error = "cannot read the users file " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (st.st_mtime == loaded_mtime_ && st.st_size == loaded_size_) return true;
-  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    error = "the users file " + path + " may be changed by other users than its owner";
+  const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  if (mtime == loaded_mtime_ && st.st_size == loaded_size_) return true;
+  if ((st.st_mode & (S_IWGRP | S_IWOTH | S_IROTH)) != 0) {
+    error = "the users file " + path + " is refused: users other than its owner (and group, for reading) may "
+            "read or change it; make it private with chmod 600 or 640";
     return false;
   }
   std::ifstream in(path, std::ios::binary);
@@ -505,7 +507,7 @@ bool Security::Load(std::string& error) {
     return false;
   }
   accounts_ = std::move(accounts);
-  loaded_mtime_ = st.st_mtime;
+  loaded_mtime_ = mtime;
   loaded_size_ = st.st_size;
   return true;
 }
