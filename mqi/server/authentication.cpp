@@ -134,6 +134,7 @@ struct AuthInfo {
   CheckMode local = CheckMode::kOptional;
   bool adopt = true;
   std::string users_file;
+  long fail_delay_s = 1;
 };
 
 // Parses one security line; "" when done, the reason otherwise. not_mine: the line is
@@ -184,6 +185,10 @@ std::string ParseLine(const std::vector<Word>& w, SecurityConfig& config, std::m
       } else if (k.name == "ADOPTCTX") {
         if (!v || (Upper(*v) != "YES" && Upper(*v) != "NO")) return "bad value for ADOPTCTX";
         info.adopt = Upper(*v) == "YES";
+      } else if (k.name == "FAILDLAY") {
+        if (!ParseLimit(k, 0, info.fail_delay_s) || info.fail_delay_s > 60) return "bad number for FAILDLAY (0-60)";
+      } else if (k.name == "AUTHENMD") {
+        if (!v || Upper(*v) != "OS") return "only AUTHENMD(OS) is known";
       } else if (k.name == "USERFILE") {
         if (!v || v->size() > 4096) return "bad value for USERFILE";
         info.users_file = *v;
@@ -376,6 +381,7 @@ bool ExtractSecurityDefinitions(const std::string& text, SecurityConfig& config,
     config.local = it->second.local;
     config.adopt = it->second.adopt;
     config.users_file = it->second.users_file;
+    config.fail_delay_ms = it->second.fail_delay_s * 1000;
   }
   rest = kept.str();
   return true;

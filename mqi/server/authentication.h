@@ -5,7 +5,7 @@
 // the definition file:
 //   ALTER QMGR CONNAUTH('USE.PW') CHLAUTH(ENABLED) MAXCHANNELS(200)
 //   DEFINE AUTHINFO('USE.PW') AUTHTYPE(IDPWOS) CHCKCLNT(REQUIRED) CHCKLOCL(OPTIONAL)
-//          ADOPTCTX(YES) USERFILE('/etc/vrqsim/users')
+//          ADOPTCTX(YES) FAILDLAY(1) USERFILE('/etc/vrqsim/users')
 //   SET CHLAUTH('*') TYPE(BLOCKUSER) USERLIST('*MQADMIN','guest')
 //   DEFINE CHANNEL('APP.SVRCONN') CHLTYPE(SVRCONN) MAXINST(50) MAXINSTC(5)
 //   DEFINE LISTENER('TCP.LISTENER') TRPTYPE(TCP) BACKLOG(100)
@@ -46,6 +46,7 @@ struct SecurityConfig {
   CheckMode local = CheckMode::kOptional;
   bool adopt = true;              // ADOPTCTX: a checked user id becomes the connection's
   std::string users_file;         // USERFILE; empty: the system password database
+  long fail_delay_ms = 1000;      // FAILDLAY: a refusal is answered this much later
   bool chlauth = true;            // ALTER QMGR CHLAUTH
   std::vector<BlockUserRule> block_rules;
   std::map<std::string, ChannelLimits> channels;  // DEFINE CHANNEL ... MAXINST MAXINSTC

@@ -126,8 +126,11 @@ void Server::Drop(int fd) {
 
 void Server::DropUnopened(int64_t now) {
   std::vector<int> late;
-  for (const auto& [fd, c] : clients_)
-    if (!c->connected && !c->close_after_write && now - c->opened >= kOpeningTimeoutMs) late.push_back(fd);
+  for (const auto& [fd, c] : clients_) {
+    if (c->connected || now - c->opened < kOpeningTimeoutMs || now < c->hold_until) continue;
+    Flush(*c);   // a refusal whose delay is over goes out first
+    late.push_back(fd);
+  }
   for (int fd : late) Drop(fd);
 }
 
@@ -159,6 +162,7 @@ void Server::Connect(Client& c, ConnRequest& req, ConnReply& reply) {
     reply.cc = MQCC_FAILED;
     reply.rc = rc;
     c.close_after_write = true;   // a refused connection ends, as a refused channel does
+    if (rc == MQRC_NOT_AUTHORIZED && security_) c.hold_until = SteadyMs() + security_->config().fail_delay_ms;
     return;
   }
   Session& session = qm_.OpenSession(req.appl_name, user);
@@ -219,6 +223,7 @@ void Server::Send(Client& c, uint32_t op, const Writer& w) {
 }
 
 bool Server::Flush(Client& c) {
+  if (c.hold_until && SteadyMs() < c.hold_until) return true;
   while (c.out_pos < c.out.size()) {
     const ssize_t n = send(c.fd, c.out.data() + c.out_pos, c.out.size() - c.out_pos, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
@@ -445,11 +450,12 @@ void Server::Settle() {
 
 int Server::PollTimeout() const {
   int64_t until = next_expiry_;
+  const int64_t now = SteadyMs();
   for (const auto& [fd, c] : clients_) {
     if (c->waiting && c->deadline && c->deadline < until) until = c->deadline;
-    if (!c->connected && c->opened + kOpeningTimeoutMs < until) until = c->opened + kOpeningTimeoutMs;
+    if (c->hold_until > now) until = std::min(until, c->hold_until);
+    if (!c->connected) until = std::min(until, std::max(c->opened + kOpeningTimeoutMs, c->hold_until));
   }
-  const int64_t now = SteadyMs();
   for (int64_t paused : paused_until_)
     if (paused > now && paused < until) until = paused;
   const int64_t ms = until - now;
@@ -476,7 +482,7 @@ int Server::Run() {
     for (auto& [fd, c] : clients_) {
       Flush(*c);
       short events = POLLIN;
-      if (c->out_pos < c->out.size()) events |= POLLOUT;
+      if (c->out_pos < c->out.size() && (!c->hold_until || now >= c->hold_until)) events |= POLLOUT;
       fds.push_back({fd, events, 0});
     }
     const int n = poll(fds.data(), fds.size(), PollTimeout());

@@ -48,6 +48,7 @@ class Server {
     std::string address;          // the peer's address (TCP)
     std::string channel;          // the channel its opening request named
     bool connected = false;       // its opening exchange has been answered
+    int64_t hold_until = 0;       // a refusal is sent no earlier (FAILDLAY)
   };
 
   void Accept(int listener);

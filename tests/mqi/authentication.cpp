@@ -14,6 +14,7 @@
 #include <cmqc.h>
 #include <cmqxc.h>
 
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -125,7 +126,7 @@ TEST(MqiAuthentication, ClientsNeedAValidUserAndPasswordAndFailuresAreLogged) {
   vrqtest::StandinQm qm("QM.AUTH",
                         "ALTER QMGR CONNAUTH('USE.PW')\n"
                         "DEFINE AUTHINFO('USE.PW') AUTHTYPE(IDPWOS) CHCKCLNT(REQUIRED) CHCKLOCL(OPTIONAL) "
-                        "ADOPTCTX(YES) USERFILE('" + users.path() + "')\n"
+                        "ADOPTCTX(YES) FAILDLAY(0) USERFILE('" + users.path() + "')\n"
                         "DEFINE CHANNEL('APP.SVRCONN') CHLTYPE(SVRCONN) MAXINST(3)\n"
                         "DEFINE QLOCAL(Q1)\n");
   ASSERT_TRUE(qm.running());
@@ -230,9 +231,13 @@ TEST(MqiAuthentication, ChannelRuleBlocksNamedUsersOnClientChannelsOnly) {
   // ... but not on local bindings, nor once a checked user id is adopted.
   EXPECT_EQ(ConnectAs("QM.BLOCK", 0, nullptr, nullptr, h).rc, MQRC_NONE);
   Disconnect(h);
-  const std::string alice = "alice", pw = "alice-pw-1";
+  const std::string alice = "alice", pw = "alice-pw-1", wrong = "wrong-pw-7731";
   EXPECT_EQ(ConnectAs("QM.BLOCK", port, &alice, &pw, h).rc, MQRC_NONE);
   Disconnect(h);
+  // A refusal is answered after FAILDLAY (1 second unless defined otherwise).
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ConnectAs("QM.BLOCK", port, &alice, &wrong, h).rc, MQRC_NOT_AUTHORIZED);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
 }
 
 TEST(MqiAuthentication, ListenerDropsSilentAndGarbagePeersAndRefusesAdminRequests) {

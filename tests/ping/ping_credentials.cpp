@@ -114,7 +114,7 @@ TEST(PingCredentials, ClientModeWithPasswordFromAFileAndNoPasswordInAnyOutput) {
   setenv("VRQSIM_TCP_PORT", "0", 1);
   vrqtest::StandinQm qm("PING.AUTH.QM",
                         "ALTER QMGR CONNAUTH('USE.PW')\n"
-                        "DEFINE AUTHINFO('USE.PW') AUTHTYPE(IDPWOS) CHCKCLNT(REQUIRED) USERFILE('" + users + "')\n"
+                        "DEFINE AUTHINFO('USE.PW') AUTHTYPE(IDPWOS) CHCKCLNT(REQUIRED) FAILDLAY(0) USERFILE('" + users + "')\n"
                         "DEFINE QMODEL(ORVANE.MODEL.QUEUE) DEFTYPE(TEMPDYN)\n"
                         "DEFINE QLOCAL(APP.IN)\nDEFINE QLOCAL(APP.OUT)\n");
   unsetenv("VRQSIM_TCP_PORT");
