@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // crypt() runs thousands of rounds: a few accounts are enough to reach every branch.
     for (size_t i = 0; i < accounts.size() && i < 2; ++i) CheckAccount(accounts[i], "password", 20000);
   }
-  LoggableUser(text);
+  LoggableText(text);
   SecurityConfig config;
   std::string rest;
   ExtractSecurityDefinitions(text, config, rest, error);

@@ -423,14 +423,14 @@ bool ParseUsersFile(std::string_view text, std::vector<UserAccount>& out, std::s
     std::string_view hash = a.hash;
     if (!hash.empty() && hash[0] == '!') hash.remove_prefix(1);
     const bool sha512 = hash.size() > 3 && hash.substr(0, 3) == "$6$" && hash.find('$', 3) != std::string_view::npos;
-    if (!sha512 && hash != "" && hash != "*") return fail("the hash of " + LoggableUser(a.name) + " is not SHA-512 crypt ($6$)");
+    if (!sha512 && hash != "" && hash != "*") return fail("the hash of " + LoggableText(a.name) + " is not SHA-512 crypt ($6$)");
     long unused = 0;
     if ((fields.size() > 2 && !ParseDay(fields[2], a.last_change)) || (fields.size() > 3 && !ParseDay(fields[3], unused)) ||
         (fields.size() > 4 && !ParseDay(fields[4], a.max_days)) || (fields.size() > 5 && !ParseDay(fields[5], unused)) ||
         (fields.size() > 6 && !ParseDay(fields[6], unused)) || (fields.size() > 7 && !ParseDay(fields[7], a.expire)))
-      return fail("bad number in the entry of " + LoggableUser(a.name));
+      return fail("bad number in the entry of " + LoggableText(a.name));
     if (std::any_of(out.begin(), out.end(), [&](const UserAccount& b) { return b.name == a.name; }))
-      return fail("user " + LoggableUser(a.name) + " given twice");
+      return fail("user " + LoggableText(a.name) + " given twice");
     out.push_back(std::move(a));
   }
   return true;
@@ -450,7 +450,7 @@ std::string CheckAccount(const UserAccount& a, const std::string& password, long
   return same ? std::string() : "wrong password";
 }
 
-std::string LoggableUser(std::string_view user) {
+std::string LoggableText(std::string_view user) {
   std::string out;
   size_t shown = 0;
   size_t i = 0;
@@ -581,14 +581,14 @@ MQLONG Security::Admit(ConnRequest& req, bool client, std::string& user) {
       why = "a password was supplied without a user id";
     } else if (mode == CheckMode::kRequired ||
                (mode == CheckMode::kRequiredAdmin && Privileged(Trimmed(req.user.data(), req.user.size())))) {
-      LogError("AMQ5540E", "Application '" + LoggableUser(req.appl_name) + "' did not supply a user ID and password",
+      LogError("AMQ5540E", "Application '" + LoggableText(req.appl_name) + "' did not supply a user ID and password",
                "The queue manager is configured to require a user ID and password, but none was supplied.",
                "Ensure that the application provides a valid user ID and password, or change the queue manager "
                "configuration to OPTIONAL to allow applications to connect which have not supplied a user ID and "
                "password.");
       LogError("AMQ5541I", "The failed authentication check was caused by the queue manager CONNAUTH " + setting +
                                " configuration.",
-               "The user ID '" + LoggableUser(Trimmed(req.user.data(), req.user.size())) + "' and its password were "
+               "The user ID '" + LoggableText(Trimmed(req.user.data(), req.user.size())) + "' and its password were "
                "required to be supplied by the application, but none was supplied.",
                "None.");
       Wipe(req.csp_password);
@@ -597,9 +597,9 @@ MQLONG Security::Admit(ConnRequest& req, bool client, std::string& user) {
   }
   Wipe(req.csp_password);
   if (!why.empty()) {
-    const std::string shown = LoggableUser(req.csp_user);
+    const std::string shown = LoggableText(req.csp_user);
     LogError("AMQ5534E", "User ID '" + shown + "' authentication failed",
-             "The user ID and password supplied by '" + LoggableUser(req.appl_name) + "' could not be authenticated.",
+             "The user ID and password supplied by '" + LoggableText(req.appl_name) + "' could not be authenticated.",
              "Ensure that the correct user ID and password are provided by the application. Ensure that the "
              "authentication repository is correctly configured. Look at previous error messages for any additional "
              "information.");
@@ -619,9 +619,9 @@ MQLONG Security::Admit(ConnRequest& req, bool client, std::string& user) {
       for (const std::string& blocked : rule.users) {
         if (blocked == who || (Upper(blocked) == "*MQADMIN" && Privileged(who))) {
           LogError("AMQ9777E", "Channel was blocked",
-                   "The inbound channel '" + LoggableUser(req.channel) + "' was blocked because the active values of "
+                   "The inbound channel '" + LoggableText(req.channel) + "' was blocked because the active values of "
                    "the channel were mapped to a user ID which should be blocked. The active values of the channel "
-                   "were 'CLNTUSER(" + LoggableUser(who) + ")'.",
+                   "were 'CLNTUSER(" + LoggableText(who) + ")'.",
                    "Contact the systems administrator, who should examine the channel authentication records to "
                    "ensure that the correct settings have been configured.");
           return MQRC_NOT_AUTHORIZED;

@@ -80,9 +80,10 @@ bool ParseUsersFile(std::string_view text, std::vector<UserAccount>& out, std::s
 // number since 1970-01-01.
 std::string CheckAccount(const UserAccount& account, const std::string& password, long today);
 
-// A user id as it may appear in a log: control characters and bytes that are not UTF-8 as
-// \xNN, at most 64 characters (longer ones cut, with "...").
-std::string LoggableUser(std::string_view user);
+// Text from a client (a user id, an application or channel name) as it may appear in a
+// log: control characters, quotes, backslashes and bytes that are not UTF-8 as \xNN, at
+// most 64 characters (longer ones cut, with "...").
+std::string LoggableText(std::string_view text);
 
 class Security {
  public:

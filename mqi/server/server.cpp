@@ -61,6 +61,7 @@ std::string PeerAddress(int fd) {
     inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&addr)->sin6_addr, text, sizeof text);
   return text;
 }
+
 constexpr int64_t kScanIntervalMs = 200;
 constexpr size_t kReadChunk = 64 * 1024;
 
@@ -152,7 +153,7 @@ void Server::Connect(Client& c, ConnRequest& req, ConnReply& reply) {
         if (other->address == c.address) ++from_address;
       }
       if (on_channel >= limits->max_instances || from_address >= limits->max_instances_per_client) {
-        std::fprintf(stderr, "channel %s: %s reached; a connection from %s refused\n", req.channel.c_str(),
+        std::fprintf(stderr, "channel %s: %s reached; a connection from %s refused\n", LoggableText(req.channel).c_str(),
                      on_channel >= limits->max_instances ? "MAXINST" : "MAXINSTC", c.address.c_str());
         rc = MQRC_CHANNEL_NOT_AVAILABLE;
       }
