@@ -210,6 +210,25 @@ VRQMQTX_API MQManager* CreateMQManager(const char* name, const char* commandQueu
                                        const char* eventQueue, const char* replyPrefixFormat);
 VRQMQTX_API MQManager* CreateDMQManager(const char* name, const char* commandQueue,
                                         const char* replyPrefix, const char* replyPrefixFormat);
+/* A user id and password for a connection. The password is used only while connecting:
+ * the object keeps no copy of it, and the caller wipes its buffer afterwards. */
+typedef struct MQCredentials {
+  const char* pszUserId;        /* NUL-terminated user id */
+  const char* pPassword;        /* the password's bytes (need not end in NUL) */
+  MQLONG      lPasswordLength;
+  MQLONG      lReserved;        /* 0 */
+} MQCredentials;
+
+/* As CreateMQManager and CreateDMQManager, connecting with MQCONNX and an MQCSP
+ * (MQCSP_AUTH_USER_ID_AND_PWD) that carries the credentials; a null credentials pointer
+ * connects with MQCONN, as the plain functions do. A refused user id or password leaves
+ * hConn -1 and reason 2035 in the object. */
+VRQMQTX_API MQManager* CreateMQManagerAuth(const char* name, const char* commandQueue,
+                                           const char* eventQueue, const char* replyPrefixFormat,
+                                           const MQCredentials* credentials);
+VRQMQTX_API MQManager* CreateDMQManagerAuth(const char* name, const char* commandQueue,
+                                            const char* replyPrefix, const char* replyPrefixFormat,
+                                            const MQCredentials* credentials);
 /* Closes (qmClose) and frees; 0 for null. */
 VRQMQTX_API int DeleteMQManager(MQManager* manager);
 

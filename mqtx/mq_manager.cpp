@@ -18,6 +18,9 @@
 // The record's layout is part of the interface (64-bit build).
 constexpr bool kLp64 = sizeof(void*) == 8;
 static_assert(!kLp64 || (sizeof(MQManagerOps) == 56 && sizeof(MQManager) == 192));
+static_assert(sizeof(MQCredentials) == (kLp64 ? 24 : 16) && offsetof(MQCredentials, pPassword) == sizeof(void*) &&
+              offsetof(MQCredentials, lPasswordLength) == 2 * sizeof(void*) &&
+              offsetof(MQCredentials, lReserved) == 2 * sizeof(void*) + 4);
 static_assert(!kLp64 || (offsetof(MQManager, hConn) == 56 && offsetof(MQManager, lCommandLevel) == 64 &&
                          offsetof(MQManager, pCmdQ) == 72 && offsetof(MQManager, pReplyCmdQ) == 104 &&
                          offsetof(MQManager, Ops) == 112 && offsetof(MQManager, pTraceContext) == 184));
@@ -116,12 +119,29 @@ bool TakeShared(const MQManager* m) {
 
 // MQCONN; a refused connection leaves the handle -1 and the reason in the object. Reason
 // 2002 (already connected) still gives a usable handle, which is marked as not ours.
-bool Connect(MQManager* m) {
+// With credentials: MQCONNX with an MQCSP that points at the caller's user id and password
+// (no copy of the password is made; it is not kept after the call).
+bool Connect(MQManager* m, const MQCredentials* credentials) {
   MQCHAR name[MQ_Q_MGR_NAME_LENGTH + 1] = {};
   SetField(name, MQ_Q_MGR_NAME_LENGTH, m->szName);
   MQLONG compCode = MQCC_FAILED;
   MQLONG reason = MQRC_NONE;
-  MQCONN(name, &m->hConn, &compCode, &reason);
+  if (credentials == nullptr) {
+    MQCONN(name, &m->hConn, &compCode, &reason);
+  } else {
+    MQCSP csp = {MQCSP_DEFAULT};
+    csp.AuthenticationType = MQCSP_AUTH_USER_ID_AND_PWD;
+    csp.CSPUserIdPtr = const_cast<char*>(credentials->pszUserId != nullptr ? credentials->pszUserId : "");
+    csp.CSPUserIdLength = static_cast<MQLONG>(std::strlen(static_cast<const char*>(csp.CSPUserIdPtr)));
+    csp.CSPPasswordPtr = const_cast<char*>(credentials->pPassword != nullptr ? credentials->pPassword : "");
+    csp.CSPPasswordLength = credentials->pPassword != nullptr && credentials->lPasswordLength > 0
+                                ? credentials->lPasswordLength : 0;
+    MQCNO cno = {MQCNO_DEFAULT};
+    cno.Version = MQCNO_VERSION_5;
+    cno.SecurityParmsPtr = &csp;
+    MQCONNX(name, &cno, &m->hConn, &compCode, &reason);
+    csp.CSPPasswordPtr = nullptr;
+  }
   if (compCode != MQCC_OK && reason != MQRC_ALREADY_CONNECTED) {
     m->hConn = kNoHandle;
     m->lReason = reason;
@@ -285,12 +305,23 @@ extern "C" {
 
 VRQMQTX_API MQManager* CreateMQManager(const char* name, const char* commandQueue,
                                        const char* eventQueue, const char* replyPrefixFormat) {
+  return CreateMQManagerAuth(name, commandQueue, eventQueue, replyPrefixFormat, nullptr);
+}
+
+VRQMQTX_API MQManager* CreateDMQManager(const char* name, const char* commandQueue,
+                                        const char* replyPrefix, const char* replyPrefixFormat) {
+  return CreateDMQManagerAuth(name, commandQueue, replyPrefix, replyPrefixFormat, nullptr);
+}
+
+VRQMQTX_API MQManager* CreateMQManagerAuth(const char* name, const char* commandQueue,
+                                           const char* eventQueue, const char* replyPrefixFormat,
+                                           const MQCredentials* credentials) {
   MQManager* m = NewManager(name);
   if (m == nullptr) return nullptr;
   MQQual qual{};
   RetreiveQual(&qual);
   const std::string model = ModelQueue(qual);
-  if (Connect(m)) {
+  if (Connect(m, credentials)) {
     DetermineCommandLevel(m);
     if (eventQueue != nullptr && eventQueue[0] != '\0') {
       char eventName[VRQ_MQ_NAME_SIZE];
@@ -324,14 +355,15 @@ VRQMQTX_API MQManager* CreateMQManager(const char* name, const char* commandQueu
   return m;
 }
 
-VRQMQTX_API MQManager* CreateDMQManager(const char* name, const char* commandQueue,
-                                        const char* replyPrefix, const char* replyPrefixFormat) {
+VRQMQTX_API MQManager* CreateDMQManagerAuth(const char* name, const char* commandQueue,
+                                            const char* replyPrefix, const char* replyPrefixFormat,
+                                            const MQCredentials* credentials) {
   MQManager* m = NewManager(name);
   if (m == nullptr) return nullptr;
   MQQual qual{};
   RetreiveQual(&qual);
   const std::string model = ModelQueue(qual);
-  if (Connect(m)) {
+  if (Connect(m, credentials)) {
     const std::string prefix = ReplyPrefix(replyPrefixFormat, qual);
     m->pCmdQ = CreateMQueue(m->hConn, commandQueue != nullptr ? commandQueue
                                                               : kDefaultCommandQueue);

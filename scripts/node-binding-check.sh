@@ -66,6 +66,7 @@ work=$(mktemp -d)
 export VRQSIM_DIR="$work/qms"
 cleanup() {
   "$vrqsim" stop QM1 >/dev/null 2>&1
+  "$vrqsim" stop QM2 >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -144,6 +145,34 @@ mkdir -p "$work/client-lib"
 ln -s "$mqm_dir/libmqic_r.so" "$work/client-lib/libmqm_r.so"
 "$vrqsim" stop QM1 >/dev/null && VRQSIM_TCP_PORT=$port "$vrqsim" start QM1 >/dev/null
 MQSERVER="SYSTEM.DEF.SVRCONN/TCP/localhost($port)" LD_LIBRARY_PATH="$work/client-lib" samples
+
+say "--- through libmqic_r to a queue manager that requires a user id and password (MQCSP)"
+# The users file holds a salted SHA-512 crypt hash; the password reaches the check in a file.
+"$vrqsim" stop QM1 >/dev/null
+printf 'node-check-pw-%s\n' "$$" >"$work/password"
+chmod 600 "$work/password"
+printf 'app:%s:\n' "$(openssl passwd -6 -stdin <"$work/password")" >"$work/users"
+chmod 600 "$work/users"
+cat >"$work/auth.mqsc" <<DEFS
+ALTER QMGR CONNAUTH('USE.PW')
+DEFINE AUTHINFO('USE.PW') AUTHTYPE(IDPWOS) CHCKCLNT(REQUIRED) USERFILE('$work/users')
+DEFINE QLOCAL(DEV.QUEUE.1)
+DEFINE QMODEL(DEV.MODEL.QUEUE) DEFTYPE(TEMPDYN)
+DEFS
+if "$vrqsim" create QM2 -d "$work/auth.mqsc" >/dev/null && VRQSIM_TCP_PORT=$port "$vrqsim" start QM2 >/dev/null; then
+  (cd "$module/samples" && MQSERVER="SYSTEM.DEF.SVRCONN/TCP/localhost($port)" LD_LIBRARY_PATH="$work/client-lib" \
+     NODE_PATH="$pkg/node_modules" VRQ_AUTH_USER=app VRQ_AUTH_PASSWORD_FILE="$work/password" \
+     timeout 60 node "$root/tests/mqi/node/standin_check.js" QM2 DEV.QUEUE.1 DEV.MODEL.QUEUE) >"$work/auth.out" 2>&1
+  if [ $? -eq 0 ] && grep -qF "all checks passed" "$work/auth.out"; then
+    say "ok   standin_check with MQCSP (right credentials in, wrong ones 2035)"
+  else
+    fail "standin_check with MQCSP"
+    sed 's/^/    /' "$work/auth.out" | tail -n 15
+  fi
+  "$vrqsim" stop QM2 >/dev/null
+else
+  fail "vrqsim create/start of the authenticating queue manager"
+fi
 
 if [ $failures -ne 0 ]; then
   say "$failures Node.js binding checks failed"

@@ -58,10 +58,15 @@ MQLONG Call(Connection& c, Op op, const Request& request, Reply& reply) {
   if (c.broken) return MQRC_CONNECTION_BROKEN;
   Writer w;
   Encode(w, request);
+  std::vector<uint8_t> frame = w.frame(static_cast<uint32_t>(op));
+  const bool sent = SendAll(c.fd, frame);
+  if (op == Op::Conn) {  // the connect request carries the MQCSP password
+    w.wipe();
+    Wipe(frame);
+  }
   uint32_t code = 0;
   std::vector<uint8_t> payload;
-  if (SendAll(c.fd, w.frame(static_cast<uint32_t>(op))) && ReadFrame(c.fd, code, payload) &&
-      code == static_cast<uint32_t>(op) && Decode(payload, reply))
+  if (sent && ReadFrame(c.fd, code, payload) && code == static_cast<uint32_t>(op) && Decode(payload, reply))
     return MQRC_NONE;
   c.broken = true;
   ShutdownSocket(c.fd);

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include <cmqc.h>
 #include <cmqxc.h>
@@ -223,10 +224,38 @@ MQLONG CheckCno(const MQCNO* cno) {
     return MQRC_OPTIONS_ERROR;
   if (cno->Version >= MQCNO_VERSION_6 && (cno->CCDTUrlPtr || cno->CCDTUrlOffset) && cno->CCDTUrlLength != 0)
     return MQRC_FUNCTION_NOT_SUPPORTED;   // channel definition tables are not read
-  if (cno->Version >= MQCNO_VERSION_5 && cno->SecurityParmsPtr &&
-      !StrucIs(cno->SecurityParmsPtr->StrucId, MQCSP_STRUC_ID))
-    return MQRC_CSP_ERROR;
+  if (cno->Version >= MQCNO_VERSION_5 && cno->SecurityParmsPtr) {
+    const MQCSP* csp = cno->SecurityParmsPtr;
+    if (!StrucIs(csp->StrucId, MQCSP_STRUC_ID) || csp->Version < MQCSP_VERSION_1 ||
+        csp->Version > MQCSP_CURRENT_VERSION)
+      return MQRC_CSP_ERROR;
+    if (csp->AuthenticationType == MQCSP_AUTH_USER_ID_AND_PWD) {
+      for (const auto& [ptr, offset, length] : {std::tuple{csp->CSPUserIdPtr, csp->CSPUserIdOffset, csp->CSPUserIdLength},
+                                                std::tuple{csp->CSPPasswordPtr, csp->CSPPasswordOffset, csp->CSPPasswordLength}})
+        if (length < 0 || static_cast<size_t>(length) > kMaxCspText || (length > 0 && !ptr && offset <= 0))
+          return MQRC_CSP_ERROR;
+    } else if (csp->AuthenticationType != MQCSP_AUTH_NONE) {
+      return MQRC_CSP_ERROR;   // identity tokens are not taken
+    }
+  }
   return MQRC_NONE;
+}
+
+// One text of an MQCSP, reached by its pointer or by its offset from the structure.
+// Assigned in place: a password is never left behind in a temporary.
+void CspText(const MQCSP* csp, const void* ptr, MQLONG offset, MQLONG length, std::string& out) {
+  if (length <= 0) return;
+  const char* p = ptr ? static_cast<const char*>(ptr) : reinterpret_cast<const char*>(csp) + offset;
+  out.assign(p, static_cast<size_t>(length));
+}
+
+// The channel a client connection names: the MQCD's ChannelName, or MQSERVER's first part.
+std::string ChannelOf(const MQCNO* cno) {
+  if (const MQCD* cd = ClientConn(cno)) return Trimmed(cd->ChannelName, MQ_CHANNEL_NAME_LENGTH);
+  const char* server = std::getenv("MQSERVER");
+  if (!server) return {};
+  const std::string_view value(server);
+  return Trimmed(value.data(), std::min<size_t>(value.find('/'), std::min<size_t>(value.size(), MQ_CHANNEL_NAME_LENGTH)));
 }
 
 // Opens the socket and announces the connection; fills c or returns the failure reason.
@@ -245,10 +274,24 @@ MQLONG Open(Connection& c, const std::string& requested, const MQCNO* cno) {
     c.fd = ConnectQueueManager(name);
     if (c.fd < 0) return MQRC_Q_MGR_NOT_AVAILABLE;
   }
-  ConnRequest req{ProgramName(), UserName(), name, AccountingToken()};
+  ConnRequest req;
+  req.appl_name = ProgramName();
+  req.user = UserName();
+  req.qmgr = name;
+  req.accounting = AccountingToken();
   if (cno && cno->Version >= MQCNO_VERSION_7 && !Trimmed(cno->ApplName).empty()) req.appl_name = Trimmed(cno->ApplName);
+  if (c.client) req.channel = ChannelOf(cno);
+  if (cno && cno->Version >= MQCNO_VERSION_5 && cno->SecurityParmsPtr &&
+      cno->SecurityParmsPtr->AuthenticationType == MQCSP_AUTH_USER_ID_AND_PWD) {
+    const MQCSP* csp = cno->SecurityParmsPtr;
+    req.auth_type = MQCSP_AUTH_USER_ID_AND_PWD;
+    CspText(csp, csp->CSPUserIdPtr, csp->CSPUserIdOffset, csp->CSPUserIdLength, req.csp_user);
+    CspText(csp, csp->CSPPasswordPtr, csp->CSPPasswordOffset, csp->CSPPasswordLength, req.csp_password);
+  }
   ConnReply reply;
-  if (MQLONG e = Call(c, Op::Conn, req, reply); e || reply.cc == MQCC_FAILED) {
+  const MQLONG e = Call(c, Op::Conn, req, reply);
+  Wipe(req.csp_password);
+  if (e || reply.cc == MQCC_FAILED) {
     CloseSocket(c.fd);
     c.fd = -1;
     if (e) return c.client ? MQRC_HOST_NOT_AVAILABLE : MQRC_Q_MGR_NOT_AVAILABLE;

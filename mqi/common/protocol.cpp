@@ -45,11 +45,29 @@ void Status(Reader& in, StatusReply& r) {
 
 }  // namespace
 
+void Wipe(std::string& secret) {
+  volatile char* p = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  secret.clear();
+}
+
+void Wipe(std::vector<uint8_t>& secret) {
+  volatile uint8_t* p = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  secret.clear();
+}
+
 void Encode(Writer& w, const ConnRequest& r) {
+  w.reserve(64 + r.appl_name.size() + r.user.size() + r.qmgr.size() + r.accounting.size() + r.channel.size() +
+            r.csp_user.size() + r.csp_password.size());
   w.str(r.appl_name);
   w.str(r.user);
   w.str(r.qmgr);
   w.str(r.accounting);
+  w.str(r.channel);
+  w.i32(r.auth_type);
+  w.str(r.csp_user);
+  w.str(r.csp_password);
 }
 void Encode(Writer& w, const OpenRequest& r) {
   w.record(r.od);
@@ -161,6 +179,10 @@ bool Decode(std::span<const uint8_t> p, ConnRequest& r) {
   r.user = in.str(12);
   r.qmgr = in.str(48);
   r.accounting = in.str(32);
+  r.channel = in.str(20);
+  r.auth_type = in.i32();
+  r.csp_user = in.str(kMaxCspText);
+  r.csp_password = in.str(kMaxCspText);
   return in.done();
 }
 bool Decode(std::span<const uint8_t> p, OpenRequest& r) {

@@ -20,7 +20,21 @@ struct ConnRequest {
   std::string user;        // UserIdentifier stamp, at most 12 characters
   std::string qmgr;        // queue manager asked for (blank: whichever serves this socket)
   std::string accounting;  // AccountingToken stamp, 32 bytes (empty: none)
+  std::string channel;     // the client channel's name (empty: local bindings)
+  // The MQCSP of MQCONNX: MQCSP_AUTH_NONE, or MQCSP_AUTH_USER_ID_AND_PWD with the user id
+  // and password (the password is wiped by whoever holds the record once it is used).
+  MQLONG auth_type = MQCSP_AUTH_NONE;
+  std::string csp_user;
+  std::string csp_password;
 };
+
+// The longest MQCSP user id and password the protocol carries; a queue manager refuses
+// longer ones itself, so that the caller hears 2035 rather than a broken connection.
+inline constexpr size_t kMaxCspText = 64 * 1024;
+
+// Overwrites a secret's bytes (in a way the optimizer keeps) and empties it.
+void Wipe(std::string& secret);
+void Wipe(std::vector<uint8_t>& secret);
 struct OpenRequest {
   ObjectRef od{};
   MQLONG options = 0;

@@ -48,6 +48,14 @@ class Writer {
   // The whole frame: header then payload.
   std::vector<uint8_t> frame(uint32_t code) const;
   const std::vector<uint8_t>& payload() const { return buf_; }
+  // Room for n more bytes, so that a payload holding a secret is never copied as it grows.
+  void reserve(size_t n) { buf_.reserve(buf_.size() + n); }
+  // Overwrites the payload (it may hold a secret) and empties it.
+  void wipe() {
+    volatile uint8_t* p = buf_.data();
+    for (size_t i = 0; i < buf_.size(); ++i) p[i] = 0;
+    buf_.clear();
+  }
 
  private:
   std::vector<uint8_t> buf_;

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "authentication.h"
 #include "command_server.h"
 #include "definitions.h"
 #include "installation.h"
@@ -150,7 +151,10 @@ int Create(const std::vector<std::string>& args) {
   }
   std::vector<Definition> parsed;
   std::string error;
-  if (!ParseDefinitions(defs, parsed, error)) return Fail("definition file: " + error);
+  SecurityConfig security;
+  std::string queue_defs;
+  if (!ExtractSecurityDefinitions(defs, security, queue_defs, error) || !ParseDefinitions(queue_defs, parsed, error))
+    return Fail("definition file: " + error);
   std::error_code ec;
   fs::create_directories(SimDir(), ec);
   if (Exists(qm)) return Fail("queue manager " + qm + " already exists");
@@ -179,7 +183,13 @@ int Serve(const std::string& qm) {
   if (!Exists(qm)) return Fail(Missing(qm));
   std::vector<Definition> defs;
   std::string error;
-  if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
+  SecurityConfig config;
+  std::string queue_defs;
+  if (!ExtractSecurityDefinitions(ReadText(DefinitionsPath(qm)), config, queue_defs, error) ||
+      !ParseDefinitions(queue_defs, defs, error))
+    return Fail("definition file: " + error);
+  Security security(qm, config);
+  if (!security.Load(error)) return Fail(error);
   QueueManager manager(qm);
   if (!ApplyDefinitions(manager, defs, error)) return Fail(error);
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
@@ -212,6 +222,7 @@ int Serve(const std::string& qm) {
   cmd.Start();
   Server server(manager, cmd, fd);
   if (tcp_fd >= 0) server.AlsoListen(tcp_fd);
+  server.UseSecurity(&security);
   std::fprintf(stderr, "queue manager %s running (pid %d)\n", qm.c_str(), static_cast<int>(getpid()));
   const int status = server.Run();
   cmd.Stop();
@@ -231,7 +242,12 @@ int Start(const std::string& qm) {
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
   std::vector<Definition> defs;
   std::string error;
-  if (!ParseDefinitions(ReadText(DefinitionsPath(qm)), defs, error)) return Fail("definition file: " + error);
+  SecurityConfig config;
+  std::string queue_defs;
+  if (!ExtractSecurityDefinitions(ReadText(DefinitionsPath(qm)), config, queue_defs, error) ||
+      !ParseDefinitions(queue_defs, defs, error))
+    return Fail("definition file: " + error);
+  if (Security security(qm, config); !security.Load(error)) return Fail(error);
   // Definitions that cannot be carried out (ALTER of a missing queue, a name taken) are
   // reported here rather than only in the log of a server that did not start.
   QueueManager trial(qm);

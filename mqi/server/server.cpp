@@ -5,13 +5,18 @@
 
 #include <cmqc.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "operator.h"
@@ -22,7 +27,41 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-constexpr size_t kMaxClients = 1000;
+// Connections through the Unix-domain socket (local bindings and the command line); TCP
+// connections have their own limits, so that they can never take these.
+constexpr size_t kMaxLocalClients = 1000;
+// A connection that has not sent its opening request by then is closed.
+constexpr int64_t kOpeningTimeoutMs = 5000;
+// Accepting waits this long after the process ran out of descriptors.
+constexpr int64_t kAcceptPauseMs = 100;
+// Descriptors kept for the listeners, the files the queue manager writes and its command
+// line's requests.
+constexpr size_t kSpareDescriptors = 64;
+
+// Raises the descriptor limit to its hard limit; the soft limit that results.
+size_t RaiseDescriptorLimit() {
+  rlimit rl{};
+  if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return 1024;
+  if (rl.rlim_cur < rl.rlim_max) {
+    rlimit raised = rl;
+    raised.rlim_cur = rl.rlim_max == RLIM_INFINITY ? std::max<rlim_t>(rl.rlim_cur, 65536) : rl.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) rl = raised;
+  }
+  return rl.rlim_cur == RLIM_INFINITY ? 1u << 20 : static_cast<size_t>(rl.rlim_cur);
+}
+
+std::string PeerAddress(int fd) {
+  sockaddr_storage addr{};
+  socklen_t size = sizeof addr;
+  if (getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) return {};
+  char text[INET6_ADDRSTRLEN] = "";
+  if (addr.ss_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&addr)->sin_addr, text, sizeof text);
+  else if (addr.ss_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&addr)->sin6_addr, text, sizeof text);
+  return text;
+}
+
 constexpr int64_t kScanIntervalMs = 200;
 constexpr size_t kReadChunk = 64 * 1024;
 
@@ -43,15 +82,30 @@ Server::Server(QueueManager& qm, CommandServer& cmd, int listen_fd)
     : qm_(qm), cmd_(cmd), listen_fd_(listen_fd) {}
 
 void Server::Accept(int listener) {
+  const bool tcp = listener == tcp_fd_;
   for (;;) {
     const int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;
-    if (clients_.size() >= kMaxClients) {
+    if (fd < 0) {
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        paused_until_[tcp ? 1 : 0] = SteadyMs() + kAcceptPauseMs;
+      return;
+    }
+    const size_t backlog = security_ ? static_cast<size_t>(security_->config().backlog) : 100;
+    if (tcp ? tcp_count_ >= tcp_limit_ || tcp_unopened_ >= backlog : local_count_ >= kMaxLocalClients) {
       close(fd);
       continue;
     }
     auto c = std::make_unique<Client>();
     c->fd = fd;
+    c->tcp = tcp;
+    c->opened = SteadyMs();
+    if (tcp) {
+      c->address = PeerAddress(fd);
+      ++tcp_count_;
+      ++tcp_unopened_;
+    } else {
+      ++local_count_;
+    }
     clients_[fd] = std::move(c);
   }
 }
@@ -59,9 +113,66 @@ void Server::Accept(int listener) {
 void Server::Drop(int fd) {
   auto it = clients_.find(fd);
   if (it == clients_.end()) return;
-  if (it->second->session) EndSession(it->second->session, false);
+  const Client& c = *it->second;
+  if (c.session) EndSession(c.session, false);
+  if (c.tcp) {
+    --tcp_count_;
+    if (!c.connected) --tcp_unopened_;
+  } else {
+    --local_count_;
+  }
   close(fd);
   clients_.erase(it);
+}
+
+void Server::DropUnopened(int64_t now) {
+  std::vector<int> late;
+  for (const auto& [fd, c] : clients_) {
+    if (c->connected || now - c->opened < kOpeningTimeoutMs || now < c->hold_until) continue;
+    Flush(*c);   // a refusal whose delay is over goes out first
+    late.push_back(fd);
+  }
+  for (int fd : late) Drop(fd);
+}
+
+void Server::Connect(Client& c, ConnRequest& req, ConnReply& reply) {
+  std::string user = req.user;
+  MQLONG rc = MQRC_NONE;
+  if (!req.qmgr.empty() && req.qmgr != qm_.name()) {
+    rc = MQRC_Q_MGR_NAME_ERROR;
+  } else if (security_) {
+    rc = security_->Admit(req, c.tcp, user);
+  }
+  Wipe(req.csp_password);
+  if (rc == MQRC_NONE && c.tcp && security_) {
+    if (const ChannelLimits* limits = security_->Limits(req.channel)) {
+      long on_channel = 0, from_address = 0;
+      for (const auto& [fd, other] : clients_) {
+        if (!other->tcp || !other->session || other->channel != req.channel) continue;
+        ++on_channel;
+        if (other->address == c.address) ++from_address;
+      }
+      if (on_channel >= limits->max_instances || from_address >= limits->max_instances_per_client) {
+        std::fprintf(stderr, "channel %s: %s reached; a connection from %s refused\n", LoggableText(req.channel).c_str(),
+                     on_channel >= limits->max_instances ? "MAXINST" : "MAXINSTC", c.address.c_str());
+        rc = MQRC_CHANNEL_NOT_AVAILABLE;
+      }
+    }
+  }
+  if (rc != MQRC_NONE) {
+    reply.cc = MQCC_FAILED;
+    reply.rc = rc;
+    c.close_after_write = true;   // a refused connection ends, as a refused channel does
+    if (rc == MQRC_NOT_AUTHORIZED && security_) c.hold_until = SteadyMs() + security_->config().fail_delay_ms;
+    return;
+  }
+  Session& session = qm_.OpenSession(req.appl_name, user);
+  session.accounting = req.accounting;
+  c.session = session.id;
+  c.channel = req.channel;
+  c.connected = true;
+  if (c.tcp) --tcp_unopened_;
+  reply.qmgr = qm_.name();
 }
 
 void Server::EndSession(uint32_t session, bool commit) {
@@ -77,6 +188,10 @@ bool Server::ReadFrom(Client& c) {
     if (n == 0) return false;
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.in.insert(c.in.end(), buf, buf + n);
+    if (!c.connected) {   // the opening request may hold a password: no copy is left behind
+      volatile uint8_t* p = buf;
+      for (ssize_t i = 0; i < n; ++i) p[i] = 0;
+    }
     if (c.in.size() > kMaxFrame + kFrameHeader) return false;
   }
 }
@@ -93,6 +208,10 @@ bool Server::ProcessFrames(Client& c) {
     if (length > kMaxFrame) { ok = false; break; }
     if (c.in.size() - pos - kFrameHeader < length) break;
     ok = Handle(c, op, {c.in.data() + pos + kFrameHeader, length});
+    if (op == static_cast<uint32_t>(Op::Conn)) {   // it carries the MQCSP password
+      volatile uint8_t* p = c.in.data() + pos;
+      for (size_t i = 0; i < kFrameHeader + length; ++i) p[i] = 0;
+    }
     pos += kFrameHeader + length;
   }
   c.in.erase(c.in.begin(), c.in.begin() + static_cast<std::ptrdiff_t>(pos));
@@ -105,6 +224,7 @@ void Server::Send(Client& c, uint32_t op, const Writer& w) {
 }
 
 bool Server::Flush(Client& c) {
+  if (c.hold_until && SteadyMs() < c.hold_until) return true;
   while (c.out_pos < c.out.size()) {
     const ssize_t n = send(c.fd, c.out.data() + c.out_pos, c.out.size() - c.out_pos, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
@@ -149,8 +269,9 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
   const auto op = static_cast<Op>(op_code);
   Writer w;
   if (op == Op::Admin) {
+    // Requests of the queue manager's command line come only through its own socket.
     AdminRequest req;
-    if (c.session || !DecodeInto(payload, req)) return false;
+    if (c.tcp || c.session || !DecodeInto(payload, req)) return false;
     AdminReply reply;
     reply.text = Admin(req.command, c.fd, reply.ok);
     Encode(w, reply);
@@ -159,17 +280,12 @@ bool Server::Handle(Client& c, uint32_t op_code, std::span<const uint8_t> payloa
   }
   if (op == Op::Conn) {
     ConnRequest req;
-    if (c.session || !DecodeInto(payload, req)) return false;
-    ConnReply reply;
-    if (!req.qmgr.empty() && req.qmgr != qm_.name()) {
-      reply.cc = MQCC_FAILED;
-      reply.rc = MQRC_Q_MGR_NAME_ERROR;
-    } else {
-      Session& session = qm_.OpenSession(req.appl_name, req.user);
-      session.accounting = req.accounting;
-      c.session = session.id;
-      reply.qmgr = qm_.name();
+    if (c.session || c.connected || !DecodeInto(payload, req)) {
+      Wipe(req.csp_password);
+      return false;
     }
+    ConnReply reply;
+    Connect(c, req, reply);
     Encode(w, reply);
     Send(c, op_code, w);
     return true;
@@ -335,23 +451,39 @@ void Server::Settle() {
 
 int Server::PollTimeout() const {
   int64_t until = next_expiry_;
-  for (const auto& [fd, c] : clients_)
+  const int64_t now = SteadyMs();
+  for (const auto& [fd, c] : clients_) {
     if (c->waiting && c->deadline && c->deadline < until) until = c->deadline;
-  const int64_t ms = until - SteadyMs();
+    if (c->hold_until > now) until = std::min(until, c->hold_until);
+    if (!c->connected) until = std::min(until, std::max(c->opened + kOpeningTimeoutMs, c->hold_until));
+  }
+  for (int64_t paused : paused_until_)
+    if (paused > now && paused < until) until = paused;
+  const int64_t ms = until - now;
   return static_cast<int>(std::clamp<int64_t>(ms, 0, 1000));
 }
 
 int Server::Run() {
+  const size_t descriptors = RaiseDescriptorLimit();
+  const size_t room = descriptors > kMaxLocalClients + kSpareDescriptors ? descriptors - kMaxLocalClients - kSpareDescriptors : 0;
+  const size_t wanted = security_ ? static_cast<size_t>(security_->config().max_channels) : 1000;
+  tcp_limit_ = std::min(wanted, room);
+  if (tcp_fd_ >= 0 && tcp_limit_ < wanted)
+    std::fprintf(stderr, "TCP connections limited to %zu by the descriptor limit %zu\n", tcp_limit_, descriptors);
   while (!stopping_ && !g_stop) {
     Settle();
+    const int64_t now = SteadyMs();
+    DropUnopened(now);
+    // A listener is left out of the poll while accepting is paused, so that a process out
+    // of descriptors does not spin on a connection it cannot take.
     std::vector<pollfd> fds;
-    fds.push_back({listen_fd_, POLLIN, 0});
+    fds.push_back({listen_fd_, static_cast<short>(now >= paused_until_[0] ? POLLIN : 0), 0});
     const size_t listeners = tcp_fd_ >= 0 ? 2 : 1;
-    if (tcp_fd_ >= 0) fds.push_back({tcp_fd_, POLLIN, 0});
+    if (tcp_fd_ >= 0) fds.push_back({tcp_fd_, static_cast<short>(now >= paused_until_[1] ? POLLIN : 0), 0});
     for (auto& [fd, c] : clients_) {
       Flush(*c);
       short events = POLLIN;
-      if (c->out_pos < c->out.size()) events |= POLLOUT;
+      if (c->out_pos < c->out.size() && (!c->hold_until || now >= c->hold_until)) events |= POLLOUT;
       fds.push_back({fd, events, 0});
     }
     const int n = poll(fds.data(), fds.size(), PollTimeout());

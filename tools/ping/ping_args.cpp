@@ -2,6 +2,8 @@
 // in the same argument ("-mQM1"). Text values that do not fit their fields are refused
 // (queue manager, queue, host, port), except the alternate user, which is cut to 12
 // characters. Numeric values must be whole decimal numbers within their option's range.
+#include <cmqc.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "password_source.h"
 #include "ping_monitor.h"
 #include "vrqping.h"
 
@@ -19,7 +22,8 @@ constexpr const char* kUsage =
     "Usage: %s\t-mQMgrName [-qQueueName] [-eExpiry] [-wWait] [-bBatch]\n"
     "\t\t[-v0|1|2] [-ualt-user] [-cexp] [-ccoa]\n"
     "\t\t[-ccod] [-cdlq] [-cexc]\n"
-    "\t\t[-ojson] [-oprometheus[:File]]\n\n";
+    "\t\t[-ojson] [-oprometheus[:File]]\n"
+    "\t\t[-UUserId [-Pfile:Path|-Penv:Name|-Ptty]]\n\n";
 
 constexpr const char* kOptions =
     "Options:\n"
@@ -40,7 +44,11 @@ constexpr const char* kOptions =
     "\t-cdlq       -- generate messages that will go into DLQ if undelivered\n"
     "\t-v0|1|2     -- set verbose mode to (0) -- summary, 1 -- reports, 2 -- all\n"
     "\t-ojson      -- write each cycle's figures as one JSON object on standard output\n"
-    "\t-oprometheus[:File] -- write them in Prometheus text format to File (standard output)";
+    "\t-oprometheus[:File] -- write them in Prometheus text format to File (standard output)\n"
+    "\t-UUserId    -- connect with this user id and a password (MQCSP)\n"
+    "\t-Pfile:Path -- read the password from Path (only its owner may read it)\n"
+    "\t-Penv:Name  -- read the password from environment variable Name\n"
+    "\t-Ptty       -- read the password from the terminal (the default with -U)";
 
 constexpr size_t kAltUserLength = 12;
 constexpr int32_t kMaxPingSize = 100 * 1024 * 1024;  // IBM MQ's largest message
@@ -143,6 +151,12 @@ int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
       fits = Number(number, 0, 2, &args->lVerbose);
     } else if (option == "-o") {
       fits = ParseOutputOption(args, value);
+    } else if (option == "-U") {
+      fits = CopyField(args->szCspUser, value);
+    } else if (option == "-P") {
+      vrq::credentials::PasswordSource source;
+      fits = vrq::credentials::ParsePasswordSource(std::string(value), source) &&
+             CopyField(args->szPasswordSource, value);
     } else {
       known = false;
     }
@@ -153,6 +167,10 @@ int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
       valid = false;
     }
   }
+  if (args->szPasswordSource[0] != '\0' && args->szCspUser[0] == '\0') {
+    *usage += "-P needs -U\n";
+    valid = false;
+  }
   if (valid && managers == 1) return 1;
   *usage += Format(kUsage, argc > 0 && argv[0] ? argv[0] : "vrqmq");
   *usage += kOptions;
@@ -160,9 +178,35 @@ int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage) {
   return 0;
 }
 
+namespace {
+
+// The run's credentials; the password buffer is wiped when the program ends.
+vrq::credentials::Password g_password;
+MQCredentials g_credentials;
+
+}  // namespace
+
+int ResolvePingCredentials(PingArgs* args, std::string* error) {
+  args->pCredentials = nullptr;
+  if (args->szCspUser[0] == '\0') return 1;
+  vrq::credentials::PasswordSource source;
+  if (args->szPasswordSource[0] == '\0') source.kind = vrq::credentials::PasswordSource::Kind::kTerminal;
+  else vrq::credentials::ParsePasswordSource(args->szPasswordSource, source);
+  const std::string prompt = std::string("Password of ") + args->szCspUser + ": ";
+  if (!vrq::credentials::ReadPassword(source, prompt, g_password, *error)) return 0;
+  g_credentials = {args->szCspUser, g_password.data(), static_cast<MQLONG>(g_password.size()), 0};
+  args->pCredentials = &g_credentials;
+  return 1;
+}
+
 int Init_Args(PingArgs* args, int argc, char** argv) {
   std::string usage;
-  if (ParsePingArgs(args, argc, argv, &usage)) return 1;
+  if (ParsePingArgs(args, argc, argv, &usage)) {
+    std::string error;
+    if (ResolvePingCredentials(args, &error)) return 1;
+    std::fprintf(stderr, "%s: %s\n", argc > 0 && argv[0] ? argv[0] : "vrqmq", error.c_str());
+    std::exit(1);
+  }
   std::fputs(usage.c_str(), stdout);
   std::fflush(stdout);
   std::exit(1);

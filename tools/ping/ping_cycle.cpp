@@ -142,7 +142,8 @@ void PrintLine(const PingArgs* args, const PingStats* stats, int64_t receiveTime
 }  // namespace
 
 int ping_init(PingArgs* args, int* reason) {
-  args->pQMgr = CreateDMQManager(args->szQMgrName, args->szQueueName, kPingPrefix, kPingPrefix);
+  args->pQMgr = CreateDMQManagerAuth(args->szQMgrName, args->szQueueName, kPingPrefix, kPingPrefix,
+                                     args->pCredentials);
   if (!args->pQMgr) {
     *reason = kRcNoManager;
     return 0;

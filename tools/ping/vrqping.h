@@ -42,6 +42,11 @@ struct PingArgs {
   int32_t lOutputs;
   char szPromFile[1024];
   PingMonitor* pMonitor;
+  // -U: the user id of an MQCSP, -P: where its password is (file:PATH, env:NAME or tty;
+  // the terminal when -U comes alone); the credentials they give once read (null: none).
+  char szCspUser[1025];
+  char szPasswordSource[1030];
+  const MQCredentials* pCredentials;
 };
 
 struct PingStats {
@@ -90,6 +95,9 @@ void SetPingDefaults(PingArgs* args);
 int ParsePingArgs(PingArgs* args, int argc, char** argv, std::string* usage);
 // Fills the record; on an invalid command line prints the usage and exits with status 1.
 int Init_Args(PingArgs* args, int argc, char** argv);
+// Reads the password of -U from where -P says into pCredentials; 0 with the reason (which
+// never holds the password).
+int ResolvePingCredentials(PingArgs* args, std::string* error);
 
 int ping_init(PingArgs* args, int* reason);
 int ping_generate(PingArgs* args, PingStats* stats, int* reason);

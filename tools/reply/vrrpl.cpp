@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
+#include "password_source.h"
 #include "reply.h"
 #include "vrqapi.h"
 
@@ -249,7 +251,43 @@ int ns_trace(int* level) {
   return v;
 }
 
+namespace {
+
+// The -U and -P options, taken out of the command line so that the positional
+// parameters keep their places; false with the reason when they are not usable.
+struct CredentialOptions {
+  const char* user = nullptr;
+  const char* source = nullptr;
+};
+
+bool TakeCredentialOptions(int& argc, char** argv, CredentialOptions& out) {
+  int kept = 1;
+  bool ok = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg.size() > 2 && arg.substr(0, 2) == "-U") {
+      ok = ok && out.user == nullptr;
+      out.user = argv[i] + 2;
+    } else if (arg.size() > 2 && arg.substr(0, 2) == "-P") {
+      ok = ok && out.source == nullptr;
+      out.source = argv[i] + 2;
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
+  argv[argc] = nullptr;
+  return ok && (out.source == nullptr || out.user != nullptr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  CredentialOptions options;
+  if (!TakeCredentialOptions(argc, argv, options)) {
+    ns_usage();
+    return kUsageStatus;
+  }
   if (argc < 3) {
     ns_usage();
     return kUsageStatus;
@@ -261,7 +299,29 @@ int main(int argc, char** argv) {
 
   Session s;
   MQLONG CompCode = MQCC_OK, Reason = MQRC_NONE;
-  MQCONN(const_cast<char*>(args.QMName), &s.hcon, &CompCode, &s.connect_reason);
+  if (options.user != nullptr) {
+    vrq::credentials::PasswordSource source;
+    source.kind = vrq::credentials::PasswordSource::Kind::kTerminal;
+    std::string error;
+    vrq::credentials::Password password;
+    if ((options.source != nullptr && !vrq::credentials::ParsePasswordSource(options.source, source)) ||
+        !vrq::credentials::ReadPassword(source, std::string("Password of ") + options.user + ": ", password, error)) {
+      std::fprintf(stderr, "%s: %s\n", args.program, error.empty() ? "bad -P value" : error.c_str());
+      return kUsageStatus;
+    }
+    MQCSP csp = {MQCSP_DEFAULT};
+    csp.AuthenticationType = MQCSP_AUTH_USER_ID_AND_PWD;
+    csp.CSPUserIdPtr = const_cast<char*>(options.user);
+    csp.CSPUserIdLength = static_cast<MQLONG>(std::strlen(options.user));
+    csp.CSPPasswordPtr = const_cast<char*>(password.data());
+    csp.CSPPasswordLength = static_cast<MQLONG>(password.size());
+    MQCNO cno = {MQCNO_DEFAULT};
+    cno.Version = MQCNO_VERSION_5;
+    cno.SecurityParmsPtr = &csp;
+    MQCONNX(const_cast<char*>(args.QMName), &cno, &s.hcon, &CompCode, &s.connect_reason);
+  } else {
+    MQCONN(const_cast<char*>(args.QMName), &s.hcon, &CompCode, &s.connect_reason);
+  }
   if (CompCode == MQCC_FAILED) {
     std::printf(text::kConnectFailed, args.program, static_cast<int>(s.connect_reason));
     return ExitStatus(s.connect_reason);

@@ -76,12 +76,48 @@ async function pcfPing(hConn) {
   return got;
 }
 
-async function main() {
+// With VRQ_AUTH_USER and VRQ_AUTH_PASSWORD_FILE set, the queue manager requires a user id
+// and password: a wrong password and no credentials at all are refused with 2035 first, then
+// every check runs on a connection made with the right ones (MQCSP).
+const authUser = process.env.VRQ_AUTH_USER;
+const authPassword = process.env.VRQ_AUTH_PASSWORD_FILE
+  ? require("fs").readFileSync(process.env.VRQ_AUTH_PASSWORD_FILE, "utf8").replace(/\r?\n$/, "")
+  : undefined;
+
+function connectOptions(user, password) {
   const cno = new mq.MQCNO();
   cno.Options = MQC.MQCNO_HANDLE_SHARE_BLOCK;
   cno.ApplName = "standin-check";
+  if (user !== undefined) {
+    const csp = new mq.MQCSP();
+    csp.UserId = user;
+    csp.Password = password;
+    cno.SecurityParms = csp;
+  }
+  return cno;
+}
+
+async function refusedWith(what, cno, expected) {
+  try {
+    const [h] = await promise(mq.Connx, qmName, cno);
+    await promise(mq.Disc, h);
+    check(what, false, "connected");
+  } catch (err) {
+    check(what, mqrc(err) === expected, `MQRC ${mqrc(err)}`);
+  }
+}
+
+async function main() {
+  if (authUser !== undefined) {
+    await refusedWith("MQCONNX with a wrong password: 2035", connectOptions(authUser, authPassword + "x"),
+                      MQC.MQRC_NOT_AUTHORIZED);
+    await refusedWith("MQCONNX with an unknown user: 2035", connectOptions(authUser + "x", authPassword),
+                      MQC.MQRC_NOT_AUTHORIZED);
+    await refusedWith("MQCONNX without credentials: 2035", connectOptions(), MQC.MQRC_NOT_AUTHORIZED);
+  }
+  const cno = connectOptions(authUser, authPassword);
   const [hConn] = await promise(mq.Connx, qmName, cno);
-  check("MQCONNX", true);
+  check(authUser !== undefined ? "MQCONNX with user id and password (MQCSP)" : "MQCONNX", true);
 
   // Put, browse, get; the fields the queue manager fills.
   const q = await open(hConn, queueName, MQC.MQOO_OUTPUT | MQC.MQOO_INPUT_AS_Q_DEF | MQC.MQOO_BROWSE | MQC.MQOO_INQUIRE | MQC.MQOO_SET);
