@@ -45,20 +45,69 @@ if(NOT WIN32)
   endforeach()
 endif()
 
-# Installed binaries find their libraries beside them (libraries) or in the library folder
-# relative to the program folder (programs), and a real MQ installation's client library
-# where it was found at build time.
+# Run paths. In the build folder a binary finds the project's libraries it links by their
+# absolute folders; installed, beside it (libraries) or in the library folder relative to
+# the program folder (programs), and a real MQ installation's client library where it was
+# found at build time. CMake's own way, a build run path rewritten in place at install,
+# pads the build run path with empty elements to make room (":::::::", ".../crypt:"), and
+# the loader takes an empty element for the current folder: a program started in a folder
+# holding a libc.so.6 would load it. So the build run path is written here, with no empty
+# element, and the install rewrites it in the copy (same or less room; VrqRunPath.cmake).
+# _vrq_shared_deps(<out> <target>): the project's shared libraries <target> links, directly
+# or through the libraries it links.
+function(_vrq_shared_deps out target)
+  set(found)
+  set(todo ${target})
+  set(seen)
+  while(todo)
+    list(POP_FRONT todo t)
+    foreach(prop LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(libs ${t} ${prop})
+      foreach(lib ${libs})
+        if(TARGET ${lib} AND NOT lib IN_LIST seen)
+          list(APPEND seen ${lib})
+          list(APPEND todo ${lib})
+          get_target_property(type ${lib} TYPE)
+          get_target_property(imported ${lib} IMPORTED)
+          if(type STREQUAL "SHARED_LIBRARY" AND NOT imported)
+            list(APPEND found ${lib})
+          endif()
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
 file(RELATIVE_PATH vrq_libdir_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
-foreach(target ${vrq_libraries} ${vrq_mq_targets})
-  get_target_property(type ${target} TYPE)
-  if(type STREQUAL "SHARED_LIBRARY")
-    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN" INSTALL_RPATH_USE_LINK_PATH ON)
-  endif()
-endforeach()
-foreach(target ${vrq_programs})
-  set_target_properties(${target} PROPERTIES
-    INSTALL_RPATH "$ORIGIN/${vrq_libdir_from_bindir}" INSTALL_RPATH_USE_LINK_PATH ON)
-endforeach()
+set(vrq_runpaths)  # <installed file> <origin> ...
+if(NOT WIN32)
+  foreach(target ${vrq_libraries} ${vrq_mq_targets} ${vrq_programs})
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "SHARED_LIBRARY")
+      set(origin "$ORIGIN")
+      set(dest ${CMAKE_INSTALL_LIBDIR})
+    elseif(type STREQUAL "EXECUTABLE")
+      set(origin "$ORIGIN/${vrq_libdir_from_bindir}")
+      set(dest ${CMAKE_INSTALL_BINDIR})
+    else()
+      continue()
+    endif()
+    _vrq_shared_deps(deps ${target})
+    set(build_path)
+    foreach(dep ${deps})
+      list(APPEND build_path "$<TARGET_FILE_DIR:${dep}>")
+    endforeach()
+    # The link path adds the folders of libraries from outside the project (a real MQ
+    # installation's) to both.
+    set_target_properties(${target} PROPERTIES BUILD_WITH_INSTALL_RPATH ON
+      INSTALL_RPATH "${build_path}" INSTALL_RPATH_USE_LINK_PATH ON)
+    if(NOT IS_ABSOLUTE "${dest}")
+      set(dest "\${CMAKE_INSTALL_PREFIX}/${dest}")
+    endif()
+    list(APPEND vrq_runpaths "${dest}/$<TARGET_FILE_NAME:${target}>" "${origin}")
+  endforeach()
+endif()
 
 install(TARGETS ${vrq_libraries} ${vrq_mq_targets} EXPORT vrqTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -67,6 +116,13 @@ install(TARGETS ${vrq_libraries} ${vrq_mq_targets} EXPORT vrqTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 if(vrq_programs)
   install(TARGETS ${vrq_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+if(vrq_runpaths)
+  install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/VrqRunPath.cmake)
+  while(vrq_runpaths)
+    list(POP_FRONT vrq_runpaths file origin)
+    install(CODE "vrq_install_runpath(\"\$ENV{DESTDIR}${file}\" [[${origin}]] [[${PROJECT_BINARY_DIR}]])")
+  endwhile()
 endif()
 
 file(GLOB vrq_public_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/*.h)
