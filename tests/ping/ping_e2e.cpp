@@ -140,7 +140,7 @@ TEST_F(PingRun, ConfirmationsOfArrivalAndDelivery) {
 TEST_F(PingRun, ExpiryReportsCountAsReplies) {
   // Nobody reads APP.SINK: every ping expires after 0.2 s and its report answers it, so the
   // cycle ends without waiting; but with no response at all nothing was proven.
-  auto r = Ping({"-mPING.QM", "-qAPP.SINK", "-b3", "-e2", "-cexp", "-w10000"});
+  auto r = Ping({"-mPING.QM", "-qAPP.SINK", "-b3", "-e2", "-cexp", "-w30000"});
   EXPECT_EQ(r.status, MQRC_NO_MSG_AVAILABLE % 256) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_EXPIRIES"), "3");
   EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "0");
@@ -152,7 +152,7 @@ TEST_F(PingRun, ExpiryReportsCountAsReplies) {
 
 TEST_F(PingRun, AllPingsExpiringWithoutACommandServerIsAFailure) {
   ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
-  auto r = Ping({"-mPING.QM", "-b2", "-e1", "-cexp", "-w10000"});
+  auto r = Ping({"-mPING.QM", "-b2", "-e1", "-cexp", "-w30000"});
   EXPECT_EQ(r.status, MQRC_NO_MSG_AVAILABLE % 256) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_EXPIRIES"), "2");
   EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "0");
@@ -166,12 +166,13 @@ TEST_F(PingRun, AFailedPutIsNotHiddenByTheReadsThatFollow) {
   ASSERT_TRUE(small.running());
   ASSERT_TRUE(small.Fault({"cmdserver", "stop"}));
   // The command server comes back once the batch has stopped at the full queue (three
-  // pings on it, and a moment for the fourth put to fail); then the three pings put are
-  // answered and confirmed.
+  // pings on it, and a moment for the fourth put, which follows the third at once, to
+  // fail: three seconds, for a busy machine); then the three pings put are answered and
+  // confirmed.
   std::thread restart([&] {
-    for (int i = 0; i < 400 && CommandQueueDepth("PING.SMALL") < 3; ++i)
+    for (int i = 0; i < 1200 && CommandQueueDepth("PING.SMALL") < 3; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     small.Fault({"cmdserver", "start"});
   });
   auto r = vrqtest::Run({VRQMQ_PATH, "-mPING.SMALL", "-b5", "-ccoa", "-ccod", "-w10000"}, small.env(), 60000);
