@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "vrqapi.h"
@@ -30,18 +29,7 @@ struct Loaded {
   ~Loaded() { vrqCloseIniFile(&ini); }
 };
 
-// Points VXWMQ_HOME at a temporary installation with a config/groups directory.
-struct Install {
-  vrqtest::TempDir dir;
-  Install() {
-    std::filesystem::create_directories(dir.path() + "/config/groups");
-    setenv("VXWMQ_HOME", dir.path().c_str(), 1);
-  }
-  ~Install() { unsetenv("VXWMQ_HOME"); }
-  void Write(const std::string& name, const std::string& text) {
-    vrqtest::WriteFile(dir.path() + "/config/groups/" + name, text);
-  }
-};
+using vrqtest::Install;
 
 TEST(IniFile, KeyValueWithBothLookups) {
   Loaded f("Name=QM1\nA = 1\n");
