@@ -119,7 +119,11 @@ TEST(MqiConnx, NoBlockHandleBusyOnAnotherThreadSaysCallInProgress) {
   ASSERT_EQ(Open(h, "Q1", MQOO_OUTPUT, out).cc, MQCC_OK);
   ASSERT_EQ(Open(h, "Q2", MQOO_OUTPUT, other).cc, MQCC_OK);
   Got got;
-  std::thread waiter([&] { got = Get(h, in, MQGMO_WAIT, 120000); });
+  // The waiter's get may itself meet one of the probes below: it tries again.
+  std::thread waiter([&] {
+    do got = Get(h, in, MQGMO_WAIT, 120000);
+    while (got.r.rc == MQRC_CALL_IN_PROGRESS);
+  });
   // Puts to Q2 go through until the waiter's get is under way, however long its thread
   // takes to start; from then on the handle is busy.
   MQLONG rc = MQRC_NONE;
