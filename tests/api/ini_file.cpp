@@ -115,10 +115,15 @@ TEST(IniFile, OversizedAndBinaryInputIsCutNotOverrun) {
   EXPECT_EQ(std::string(k), std::string(VRQ_INI_TOKEN_MAX, 'K'));
   EXPECT_EQ(std::string(v), std::string(VRQ_INI_TOKEN_MAX, 'v'));
   // The rest of a cut value is skipped: the next key is the one on the next line. A CR
-  // is not a terminator here, so it stays in the value.
+  // is not a terminator here, so it stays in the value; Windows reads the file as text,
+  // where CR LF is the line end.
   ASSERT_EQ(vrqGetKeyAndValue(&f.ini, k, v, 2), 1);
   EXPECT_STREQ(k, "Cr");
+#ifdef _WIN32
+  EXPECT_STREQ(v, "LF");
+#else
   EXPECT_STREQ(v, "LF\r");
+#endif
   EXPECT_EQ(vrqGetValue(&f.ini, "Empty", v, 1), 1);
   EXPECT_STREQ(v, "");
   EXPECT_EQ(vrqGetValue(&f.ini, "Bin", v, 1), 1);
