@@ -45,7 +45,7 @@ skip() {  # reason
   exit 2
 }
 command -v npm >/dev/null 2>&1 || skip "npm is not installed, IBM's headers cannot be fetched"
-(cd "$work" && npm_call 300 "$work/npm.log" pack --silent "ibmmq@$version")
+npm_call 300 "$work/npm.log" pack --pack-destination "$work" "ibmmq@$version"
 case $? in
   0) ;;
   2) skip "$NPM_FAILURE" ;;

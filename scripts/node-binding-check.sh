@@ -53,8 +53,8 @@ else
     echo '{"name":"vrq-node-binding-check","version":"1.0.0","private":true}' >"$pkg/package.json"
     nodedir=()
     [ -e /usr/include/node/node.h ] && nodedir=(--nodedir=/usr)
-    (cd "$pkg" && MQIJS_NOREDIST=1 npm_config_build_from_source=true \
-       npm_call 900 "$pkg/npm-install.log" install --no-audit --no-fund "${nodedir[@]}" "ibmmq@$version")
+    MQIJS_NOREDIST=1 npm_config_build_from_source=true npm_call 900 "$pkg/npm-install.log" \
+      install --prefix "$pkg" --no-audit --no-fund "${nodedir[@]}" "ibmmq@$version"
     case $? in
       0) ;;
       2) skip "$NPM_FAILURE" ;;
