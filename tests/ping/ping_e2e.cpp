@@ -97,7 +97,7 @@ std::string MaskTimings(const std::string& text) { return vrqtest::Mask(text, R"
 
 TEST_F(PingRun, PlainBatchIsAnsweredInFull) {
   ASSERT_TRUE(qm.running());
-  auto r = Ping({"-mPING.QM", "-b5", "-w5000"});
+  auto r = Ping({"-mPING.QM", "-b5", "-w30000"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(MaskTimings(r.out), vrqtest::DataFile("ping/plain_batch.txt"));
   for (const char* key : {"MINIMUM_ROUND_TRIP", "MAXIMUM_ROUND_TRIP", "AVERAGE_ROUND_TRIP",
@@ -108,14 +108,14 @@ TEST_F(PingRun, PlainBatchIsAnsweredInFull) {
 
 TEST_F(PingRun, PaddingReachesTheRequestedSize) {
   // Not above the bare header: the 36-byte ping.
-  auto small = Ping({"-mPING.QM", "-b2", "-s20", "-w5000"});
+  auto small = Ping({"-mPING.QM", "-b2", "-s20", "-w30000"});
   EXPECT_NE(small.out.find("using 36 byte 2(msgs) batch"), std::string::npos) << small.out;
   EXPECT_EQ(Line(small.out, "BYTES_SENT"), "72");
 
   // Above it: an escape-text parameter of size - 36 characters (rounded to a whole
   // structure); the command server refuses a ping that carries a parameter, and its error
   // response is still a response.
-  auto big = Ping({"-mPING.QM", "-b2", "-s200", "-w5000"});
+  auto big = Ping({"-mPING.QM", "-b2", "-s200", "-w30000"});
   EXPECT_EQ(big.status, 0) << big.out;
   EXPECT_NE(big.out.find("using 220 byte 2(msgs) batch"), std::string::npos) << big.out;
   EXPECT_EQ(Line(big.out, "BYTES_SENT"), "440");
@@ -124,7 +124,7 @@ TEST_F(PingRun, PaddingReachesTheRequestedSize) {
 }
 
 TEST_F(PingRun, ConfirmationsOfArrivalAndDelivery) {
-  auto r = Ping({"-mPING.QM", "-b4", "-ccoa", "-ccod", "-v1", "-w5000"});
+  auto r = Ping({"-mPING.QM", "-b4", "-ccoa", "-ccod", "-v1", "-w30000"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_ARRIVALS"), "4");
   EXPECT_EQ(Line(r.out, "CONFIRMED_DELIVERIES"), "4");
@@ -215,7 +215,7 @@ TEST_F(PingRun, WithoutDeadLetteringThePingsAskToBeDiscarded) {
 }
 
 TEST_F(PingRun, VerboseTwoShowsEveryMessage) {
-  auto r = Ping({"-mPING.QM", "-b2", "-v2", "-w5000"});
+  auto r = Ping({"-mPING.QM", "-b2", "-v2", "-w30000"});
   EXPECT_EQ(r.status, 0);
   std::regex line(R"(\n\(\d+\) - Date: [^\n]+\n\tRESPONSE:\tMSGID\((\d)\) RND_TRP_MS\(\d+\.\d\d\) RND_TRP_ON_Q_MS\(\d+\.\d\d\) MSG_AGE_MS\(-?\d+\.\d\d\) PUT_APPL_NAME\([^)]{28}\) \n\t\t\tPUT_DATE\(\d{8}\) PUT_TIME\(\d{8}\)\n)");
   auto lines = std::distance(std::sregex_iterator(r.out.begin(), r.out.end(), line), std::sregex_iterator());
@@ -247,13 +247,14 @@ TEST_F(PingRun, UnknownQueueManagerFailsTheInit) {
 }
 
 TEST_F(PingRun, RepeatingRunPrintsNoReport) {
-  // Killed after 3.5 s: cycles one second apart, each completed, none with a report.
-  auto r = Ping({"-mPING.QM", "-b1", "-d1", "-w2000"}, 3500);
+  // Killed after 8 s: cycles one second apart (two at least, however slowly vrqmq starts on a
+  // busy machine, and never more than one a second), each completed, none with a report.
+  auto r = Ping({"-mPING.QM", "-b1", "-d1", "-w30000"}, 8000);
   EXPECT_EQ(r.status, -1);
   size_t cycles = 0;
   for (size_t at = 0; (at = r.out.find("completed with RC(0)", at)) != std::string::npos; ++at) ++cycles;
   EXPECT_GE(cycles, 2u) << r.out;
-  EXPECT_LE(cycles, 4u);
+  EXPECT_LE(cycles, 9u);
   EXPECT_EQ(r.out.find("Statistics for queue"), std::string::npos);
 }
 
