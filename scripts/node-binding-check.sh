@@ -125,11 +125,21 @@ samples() {
   run amqsinq 'qmgrName = "QM1"' amqsinq.js QM1
   run amqsdlh "MQPUT successful" amqsdlh.js DEV.QUEUE.3 QM1
   run amqsset "MQSET of queue successful" amqsset.js DEV.QUEUE.3 QM1
-  # The subscriber waits for publications while the publisher puts one.
+  # The subscriber waits for publications while the publisher puts one. It gives up after
+  # 3 s without one, which a busy machine can take to start a node program: the publisher
+  # starts once the subscription is made, and publishes again until the subscriber got one
+  # or ended.
   (cd "$module/samples" && timeout 60 node amqssub.js dev/JSTopic QM1) >"$work/amqssub.out" 2>&1 &
-  local sub=$!
-  sleep 1   # the subscriber waits 3 seconds for a publication
+  local sub=$! i
+  for i in $(seq 600); do
+    grep -q "MQSUB to topic" "$work/amqssub.out" && break
+    kill -0 $sub 2>/dev/null || break
+    sleep 0.1
+  done
   run amqspub "MQPUT successful" amqspub.js dev/JSTopic QM1
+  while kill -0 $sub 2>/dev/null && ! grep -q "message <" "$work/amqssub.out"; do
+    (cd "$module/samples" && timeout 60 node amqspub.js dev/JSTopic QM1) >/dev/null 2>&1
+  done
   wait $sub
   if grep -q "message <Hello" "$work/amqssub.out" && ! grep -qi "failed" "$work/amqssub.out"; then
     say "ok   amqssub"
