@@ -1,23 +1,13 @@
 // Name-service calls of the POSIX build: dotted-text parsing, forward and reverse host
 // look-ups (IPv4 only) and service look-ups in the services database, all through the
-// reentrant interfaces.
+// reentrant interfaces (their exported forms are in host_lookup.cpp).
 #include <cerrno>
 #include <cstring>
-#include <string_view>
+#include <string>
 
 #include "socket_sys.h"
 
 namespace {
-
-constexpr std::string_view kUnknownHost = "unknown host";
-constexpr std::string_view kUnknownService = "unknown service";
-
-template <std::size_t N>
-void CopyOut(char* out, std::string_view text) {
-  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-  text.copy(out, n);
-  out[n] = '\0';
-}
 
 // The services entry for a port or a name, through getserv*_r with a local work area.
 struct ServiceEntry {
@@ -59,35 +49,24 @@ int LookupService(const char* name, const char* protocol, uint16_t* port) {
   return 0;
 }
 
-}  // namespace vrq::net
-
-extern "C" {
-
-VRQCLNX_API int MapHostAddrToName(char* out, const struct sockaddr_in* addr) {
-  if (out == nullptr) return 0;
+bool ReverseHost(const sockaddr_in& addr, std::string* name) {
   char host[NI_MAXHOST]{};
-  if (addr == nullptr ||
-      getnameinfo(reinterpret_cast<const sockaddr*>(addr), sizeof *addr, host, sizeof host,
-                  nullptr, 0, NI_NAMEREQD) != 0) {
-    CopyOut<VRQ_HOST_NAME_SIZE>(out, kUnknownHost);
-    return 0;
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&addr), sizeof addr, host, sizeof host, nullptr, 0,
+                  NI_NAMEREQD) != 0) {
+    return false;
   }
-  CopyOut<VRQ_HOST_NAME_SIZE>(out, host);
-  return 1;
+  *name = host;
+  return true;
 }
 
-VRQCLNX_API int MapServPortToName(char* out, const struct sockaddr_in* addr,
-                                  const char* protocol) {
-  if (out == nullptr) return 0;
+bool ReverseService(const sockaddr_in& addr, const char* protocol, std::string* name) {
   ServiceEntry s;
-  if (addr == nullptr || getservbyport_r(addr->sin_port, protocol, &s.entry, s.work,
-                                         sizeof s.work, &s.found) != 0 ||
-      s.found == nullptr) {
-    CopyOut<VRQ_SERVICE_NAME_SIZE>(out, kUnknownService);
-    return 0;
+  if (getservbyport_r(addr.sin_port, protocol, &s.entry, s.work, sizeof s.work, &s.found) != 0 ||
+      s.found == nullptr || s.found->s_name == nullptr) {
+    return false;
   }
-  CopyOut<VRQ_SERVICE_NAME_SIZE>(out, s.found->s_name);
-  return 1;
+  *name = s.found->s_name;
+  return true;
 }
 
-}  // extern "C"
+}  // namespace vrq::net

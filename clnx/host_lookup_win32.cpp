@@ -1,23 +1,10 @@
 // Name-service calls of the Windows build: dotted-text parsing, forward and reverse host
-// look-ups (IPv4 only) and service look-ups through WinSock.
+// look-ups (IPv4 only) and service look-ups through WinSock (their exported forms are in
+// host_lookup.cpp).
 #include <cstring>
-#include <string_view>
+#include <string>
 
 #include "socket_sys.h"
-
-namespace {
-
-constexpr std::string_view kUnknownHost = "unknown host";
-constexpr std::string_view kUnknownService = "unknown service";
-
-template <std::size_t N>
-void CopyOut(char* out, std::string_view text) {
-  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-  text.copy(out, n);
-  out[n] = '\0';
-}
-
-}  // namespace
 
 namespace vrq::net {
 
@@ -48,34 +35,20 @@ int LookupService(const char* name, const char* protocol, uint16_t* port) {
   return 0;
 }
 
+bool ReverseHost(const sockaddr_in& addr, std::string* name) {
+  StartSockets();
+  const hostent* host = gethostbyaddr(reinterpret_cast<const char*>(&addr.sin_addr), sizeof addr.sin_addr, AF_INET);
+  if (host == nullptr || host->h_name == nullptr) return false;
+  *name = host->h_name;
+  return true;
+}
+
+bool ReverseService(const sockaddr_in& addr, const char* protocol, std::string* name) {
+  StartSockets();
+  const servent* found = getservbyport(addr.sin_port, protocol);
+  if (found == nullptr || found->s_name == nullptr) return false;
+  *name = found->s_name;
+  return true;
+}
+
 }  // namespace vrq::net
-
-extern "C" {
-
-VRQCLNX_API int MapHostAddrToName(char* out, const struct sockaddr_in* addr) {
-  if (out == nullptr) return 0;
-  vrq::net::StartSockets();
-  const hostent* host = addr == nullptr ? nullptr
-      : gethostbyaddr(reinterpret_cast<const char*>(&addr->sin_addr), sizeof addr->sin_addr, AF_INET);
-  if (host == nullptr || host->h_name == nullptr) {
-    CopyOut<VRQ_HOST_NAME_SIZE>(out, kUnknownHost);
-    return 0;
-  }
-  CopyOut<VRQ_HOST_NAME_SIZE>(out, host->h_name);
-  return 1;
-}
-
-VRQCLNX_API int MapServPortToName(char* out, const struct sockaddr_in* addr,
-                                  const char* protocol) {
-  if (out == nullptr) return 0;
-  vrq::net::StartSockets();
-  const servent* found = addr == nullptr ? nullptr : getservbyport(addr->sin_port, protocol);
-  if (found == nullptr || found->s_name == nullptr) {
-    CopyOut<VRQ_SERVICE_NAME_SIZE>(out, kUnknownService);
-    return 0;
-  }
-  CopyOut<VRQ_SERVICE_NAME_SIZE>(out, found->s_name);
-  return 1;
-}
-
-}  // extern "C"

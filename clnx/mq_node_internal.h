@@ -2,6 +2,8 @@
 // queued output buffers.
 #pragma once
 
+#include <string>
+
 #include "vrqclnx.h"
 
 namespace vrq::node {
@@ -10,6 +12,9 @@ constexpr int kWouldBlock = MQNODE_WOULD_BLOCK;
 
 // "UNIX" or "WIN32": the platform text every node carries.
 const char* PlatformName();
+// The process's own name as the platform gives it (command name, executable file name
+// without folder and extension); "" when it cannot be had.
+std::string ProcessName();
 // The user's login name into buffer; size is in-and-out as for GetUserName. 1 when found.
 int CurrentUserName(char* buffer, int* size);
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #if defined(_WIN32)
@@ -74,6 +75,9 @@ bool ParseDottedIp(const char* text, in_addr* out);
 int LookupHost(const char* name, in_addr* out);
 // Port (host order) of a service name for a protocol: 0, or 9002.
 int LookupService(const char* name, const char* protocol, uint16_t* port);
+// The host's name for an address, the service's name for a port; false when none is found.
+bool ReverseHost(const sockaddr_in& addr, std::string* name);
+bool ReverseService(const sockaddr_in& addr, const char* protocol, std::string* name);
 
 // Copies a text into a fixed field, cut to fit and always terminated.
 template <std::size_t N>

@@ -56,37 +56,95 @@ if(NOT WIN32)
   endforeach()
 endif()
 
-# Installed binaries find the toolkit's libraries beside them (libraries) or in the library
-# folder relative to the program folder (programs), the stand-in client library in its
-# private folder, and a real MQ installation's client library where it was found at build
-# time. Paths are relative to the binary ($ORIGIN), so that an installed tree can be moved;
-# a library folder the system searches anyway (/usr/lib/<multiarch> in the packages) is not
-# repeated.
+# Run paths. In the build folder a binary finds the project's libraries it links by their
+# absolute folders; installed, beside it (libraries) or in the library folder relative to
+# the program folder (programs), the stand-in client library in its private folder, and a
+# real MQ installation's client library where it was found at build time. Installed paths
+# are relative to the binary ($ORIGIN), so that an installed tree can be moved; a library
+# folder the system searches anyway (/usr/lib/<multiarch> in the packages) is not repeated.
+# CMake's own way, a build run path rewritten in place at install, pads the build run path
+# with empty elements to make room (":::::::", ".../crypt:"), and the loader takes an empty
+# element for the current folder: a program started in a folder holding a libc.so.6 would
+# load it. So the build run path is written here, with no empty element, and the install
+# rewrites it in the copy (same or less room; VrqRunPath.cmake).
+# _vrq_shared_deps(<out> <target>): the project's shared libraries <target> links, directly
+# or through the libraries it links.
+function(_vrq_shared_deps out target)
+  set(found)
+  set(todo ${target})
+  set(seen)
+  while(todo)
+    list(POP_FRONT todo t)
+    foreach(prop LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(libs ${t} ${prop})
+      foreach(lib ${libs})
+        if(TARGET ${lib} AND NOT lib IN_LIST seen)
+          list(APPEND seen ${lib})
+          list(APPEND todo ${lib})
+          get_target_property(type ${lib} TYPE)
+          get_target_property(imported ${lib} IMPORTED)
+          if(type STREQUAL "SHARED_LIBRARY" AND NOT imported)
+            list(APPEND found ${lib})
+          endif()
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
 file(RELATIVE_PATH vrq_libdir_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
 set(vrq_system_libdir OFF)
 if("${CMAKE_INSTALL_FULL_LIBDIR}" IN_LIST CMAKE_PLATFORM_IMPLICIT_LINK_DIRECTORIES OR
    "${CMAKE_INSTALL_FULL_LIBDIR}" IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
   set(vrq_system_libdir ON)
 endif()
-# vrq_install_rpath(<target> <path of the library folder from the binary's folder>)
-function(vrq_install_rpath target libdir_from_here)
-  set(rpath)
-  if(NOT vrq_system_libdir)
-    list(APPEND rpath "$ORIGIN${libdir_from_here}")
-  endif()
-  if(vrq_standin_libraries)
-    list(APPEND rpath "$ORIGIN${libdir_from_here}/vrq")
-  endif()
-  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${rpath}" INSTALL_RPATH_USE_LINK_PATH ON)
-endfunction()
-foreach(target ${vrq_libraries})
-  vrq_install_rpath(${target} "")
-endforeach()
+set(vrq_runpaths)  # <installed file> <component> <origins, ':'-separated, or "-"> ...
+if(NOT WIN32)
+  foreach(target ${vrq_libraries} ${vrq_programs})
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "SHARED_LIBRARY")
+      set(from_here "")
+      set(dest ${CMAKE_INSTALL_LIBDIR})
+      set(component libs)
+    elseif(type STREQUAL "EXECUTABLE")
+      set(from_here "/${vrq_libdir_from_bindir}")
+      set(dest ${CMAKE_INSTALL_BINDIR})
+      set(component tools)
+      if(target STREQUAL "vrqsim")
+        set(component standin)
+      endif()
+    else()
+      continue()
+    endif()
+    set(origins)
+    if(NOT vrq_system_libdir)
+      list(APPEND origins "$ORIGIN${from_here}")
+    endif()
+    if(vrq_standin_libraries)
+      list(APPEND origins "$ORIGIN${from_here}/vrq")
+    endif()
+    string(REPLACE ";" ":" origins "${origins}")
+    if(NOT origins)
+      set(origins "-")
+    endif()
+    _vrq_shared_deps(deps ${target})
+    set(build_path)
+    foreach(dep ${deps})
+      list(APPEND build_path "$<TARGET_FILE_DIR:${dep}>")
+    endforeach()
+    # The link path adds the folders of libraries from outside the project (a real MQ
+    # installation's) to both.
+    set_target_properties(${target} PROPERTIES BUILD_WITH_INSTALL_RPATH ON
+      INSTALL_RPATH "${build_path}" INSTALL_RPATH_USE_LINK_PATH ON)
+    if(NOT IS_ABSOLUTE "${dest}")
+      set(dest "\${CMAKE_INSTALL_PREFIX}/${dest}")
+    endif()
+    list(APPEND vrq_runpaths "${dest}/$<TARGET_FILE_NAME:${target}>" ${component} "${origins}")
+  endforeach()
+endif()
 foreach(target ${vrq_standin_libraries})
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "" INSTALL_RPATH_USE_LINK_PATH ON)
-endforeach()
-foreach(target ${vrq_programs})
-  vrq_install_rpath(${target} "/${vrq_libdir_from_bindir}")
 endforeach()
 
 install(TARGETS ${vrq_libraries} EXPORT vrqTargets
@@ -126,6 +184,13 @@ foreach(prog ${vrq_programs})
   endif()
   install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endforeach()
+
+# The installed copies get their run paths ($ORIGIN...) once they are in place.
+while(vrq_runpaths)
+  list(POP_FRONT vrq_runpaths file component origins)
+  install(CODE "include([[${PROJECT_SOURCE_DIR}/cmake/VrqRunPath.cmake]])
+vrq_install_runpath(\"\$ENV{DESTDIR}${file}\" [[${origins}]] [[${PROJECT_BINARY_DIR}]])" COMPONENT ${component})
+endwhile()
 
 file(GLOB vrq_public_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/*.h)
 install(FILES ${vrq_public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)

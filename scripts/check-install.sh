@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the installed toolkit as an outside user sees it. From a finished build:
 #   1. installs into a temporary prefix and checks the layout (versioned libraries with
-#      their SONAMEs, headers, programs, manual pages, CMake package, pkg-config files);
+#      their SONAMEs, headers, programs, manual pages, CMake package, pkg-config files,
+#      run paths with no empty or relative element);
 #   2. compares each library's exported symbols with its list in exports/, and finds no
 #      undefined weak symbol of the toolkit's own in them;
 #   3. checks that the README shows the example's code, then builds examples/ against the
@@ -78,6 +79,9 @@ for exe in "$prefix"/bin/*; do
     fail "layout: $(basename "$exe") has unresolved libraries"
   fi
 done
+
+# No run path element of an installed file is empty or relative (the current folder).
+"$root/scripts/check-runpath.sh" "$prefix" || fail "layout: empty or relative run path elements"
 
 # --- 2. exported symbols ---------------------------------------------------------------
 for lib in "${libraries[@]}"; do

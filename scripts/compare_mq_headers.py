@@ -196,6 +196,8 @@ def main():
     ap.add_argument("--cc", default="gcc")
     ap.add_argument("--headers", default="cmqc.h,cmqxc.h")
     ap.add_argument("--label", default="")
+    ap.add_argument("--min-items", type=int, default=1,
+                    help="fail when fewer items than this are compared")
     a = ap.parse_args()
     cc = shlex.split(a.cc)
     headers = a.headers.split(",")
@@ -226,6 +228,10 @@ def main():
             print(f"[{label}] {name}: IBM {describe(kind, x)}, stand-in {describe(kind, y)}")
     print(f"[{label}] {len(items)} items compared ({len(macros)} macros, {len(structs)} "
           f"structures, {len(typedefs)} types): {diffs} differences")
+    if len(items) < a.min_items:
+        # IBM's headers were not read as expected: nothing compared is no match.
+        print(f"[{label}] FAILED: {len(items)} items compared, fewer than the {a.min_items} expected")
+        return 1
     return 1 if diffs else 0
 
 

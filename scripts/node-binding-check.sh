@@ -6,10 +6,15 @@
 # package carries, into <build dir>/node-ibmmq (kept for later runs). Then, against a
 # stand-in queue manager, runs IBM's sample programs shipped with the package and
 # tests/mqi/node/standin_check.js, once through libmqm_r and once through libmqic_r over
-# TCP (MQSERVER). Exit status 0 when everything passed or the step cannot run here (no
-# node/npm, registry unreachable: said on the output); 1 when anything failed.
+# TCP (MQSERVER). Exit status 0 when everything passed; 1 when anything failed, npm
+# included (a cache, disk or authentication fault, a missing version, a call that outlives
+# its time limit); 2 when the step cannot run here: no node/npm, a build without the
+# stand-in MQ, or an npm registry that cannot be reached (no route, DNS failure, connection
+# refused or timed out) and no package installed before. The last line says why
+# ("SKIPPED: ...").
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/npm-call.sh"
 build=$(cd "${1:?usage: $0 <build dir>}" && pwd)
 vrqsim="$build/mqi/vrqsim"
 mqm_dir="$build/mqi"
@@ -18,27 +23,28 @@ failures=0
 say() { printf '%s\n' "$*"; }
 fail() { say "FAILED: $*"; failures=$((failures + 1)); }
 
+skip() { say "SKIPPED: $*"; exit 2; }
+
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
-  say "node or npm not installed: Node.js binding step skipped"
-  exit 0
+  skip "node or npm not installed"
 fi
-if [ ! -x "$vrqsim" ]; then
-  say "$build has no stand-in MQ (built against IBM MQ): Node.js binding step skipped"
-  exit 0
-fi
+[ -x "$vrqsim" ] || skip "$build has no stand-in MQ (built against IBM MQ)"
 [ -e "$mqm_dir/libmqm_r.so" ] && [ -e "$mqm_dir/libmqic_r.so" ] \
   || { say "FAILED: $build has no libmqm_r.so and libmqic_r.so"; exit 1; }
 
 # --- the package -------------------------------------------------------------------------
 pkg="$build/node-ibmmq"
-version=$(timeout 60 npm view ibmmq version 2>/dev/null)
+npm_log=$(mktemp)
+npm_call 120 "$npm_log" view ibmmq version
+case $? in
+  0) version=$(tail -n 1 "$npm_log") ;;
+  2) version="" ;;
+  *) tail -n 20 "$npm_log"; rm -f "$npm_log"; say "FAILED: $NPM_FAILURE"; exit 1 ;;
+esac
+rm -f "$npm_log"
 if [ -z "$version" ]; then
-  if [ -e "$pkg/node_modules/ibmmq/package.json" ]; then
-    say "npm registry unreachable: using the ibmmq package installed before"
-  else
-    say "npm registry unreachable: Node.js binding step skipped"
-    exit 0
-  fi
+  [ -e "$pkg/node_modules/ibmmq/package.json" ] || skip "$NPM_FAILURE"
+  say "$NPM_FAILURE: using the ibmmq package installed before"
 else
   installed=$(node -p "require('$pkg/node_modules/ibmmq/package.json').version" 2>/dev/null)
   if [ "$installed" != "$version" ] || [ ! -e "$pkg/node_modules/ibmmq/build/Release/ibmmq_native.node" ]; then
@@ -47,12 +53,13 @@ else
     echo '{"name":"vrq-node-binding-check","version":"1.0.0","private":true}' >"$pkg/package.json"
     nodedir=()
     [ -e /usr/include/node/node.h ] && nodedir=(--nodedir=/usr)
-    if ! (cd "$pkg" && MQIJS_NOREDIST=1 npm_config_build_from_source=true timeout 900 \
-            npm install --no-audit --no-fund "${nodedir[@]}" "ibmmq@$version" >"$pkg/npm-install.log" 2>&1); then
-      tail -n 30 "$pkg/npm-install.log"
-      say "FAILED: npm install ibmmq"
-      exit 1
-    fi
+    MQIJS_NOREDIST=1 npm_config_build_from_source=true npm_call 900 "$pkg/npm-install.log" \
+      install --prefix "$pkg" --no-audit --no-fund "${nodedir[@]}" "ibmmq@$version"
+    case $? in
+      0) ;;
+      2) skip "$NPM_FAILURE" ;;
+      *) tail -n 30 "$pkg/npm-install.log"; say "FAILED: $NPM_FAILURE"; exit 1 ;;
+    esac
   fi
 fi
 module="$pkg/node_modules/ibmmq"
@@ -119,11 +126,21 @@ samples() {
   run amqsinq 'qmgrName = "QM1"' amqsinq.js QM1
   run amqsdlh "MQPUT successful" amqsdlh.js DEV.QUEUE.3 QM1
   run amqsset "MQSET of queue successful" amqsset.js DEV.QUEUE.3 QM1
-  # The subscriber waits for publications while the publisher puts one.
+  # The subscriber waits for publications while the publisher puts one. It gives up after
+  # 3 s without one, which a busy machine can take to start a node program: the publisher
+  # starts once the subscription is made, and publishes again until the subscriber got one
+  # or ended.
   (cd "$module/samples" && timeout 60 node amqssub.js dev/JSTopic QM1) >"$work/amqssub.out" 2>&1 &
-  local sub=$!
-  sleep 1   # the subscriber waits 3 seconds for a publication
+  local sub=$! i
+  for i in $(seq 600); do
+    grep -q "MQSUB to topic" "$work/amqssub.out" && break
+    kill -0 $sub 2>/dev/null || break
+    sleep 0.1
+  done
   run amqspub "MQPUT successful" amqspub.js dev/JSTopic QM1
+  while kill -0 $sub 2>/dev/null && ! grep -q "message <" "$work/amqssub.out"; do
+    (cd "$module/samples" && timeout 60 node amqspub.js dev/JSTopic QM1) >/dev/null 2>&1
+  done
   wait $sub
   if grep -q "message <Hello" "$work/amqssub.out" && ! grep -qi "failed" "$work/amqssub.out"; then
     say "ok   amqssub"

@@ -13,7 +13,9 @@
 #      (VRQ_SKIP_WIN64=1 skips it);
 #   7. compare the stand-in MQ headers with IBM's and build the tree against IBM's headers
 #      (VRQ_SKIP_IBM=1 skips it).
-# Prints each step's duration, what failed, and exits non-zero on any failure. Builds go
+# Prints each step's duration, every step and test that was skipped with its reason, what
+# failed, and exits non-zero on any failure. With CI=true a skipped yardstick step (IBM's
+# Node.js binding, IBM's headers, the Windows tests under Wine) is a failure too. Builds go
 # through ccache when it is installed (its cache in build/ccache unless CCACHE_DIR is set).
 #
 # Environment: VRQ_JOBS (parallel build jobs, default: number of cores),
@@ -26,6 +28,8 @@ root=$(pwd)
 jobs=${VRQ_JOBS:-$(nproc)}
 fuzz_seconds=${VRQ_FUZZ_SECONDS:-20}
 failed=()
+skipped=()      # "<step>: <reason>"
+ctest_runs=()   # "<label>=<build dir>" of each CTest run, for the skipped tests
 
 durations=()
 step_name=""
@@ -48,6 +52,23 @@ step() {
   printf '\n=== %s ===\n' "$*"
 }
 
+# skip_step <yardstick: 0|1> <step> <reason>: notes a step that did not run; under CI=true a
+# yardstick step that did not run fails the run.
+skip_step() {
+  skipped+=("$2: $3")
+  printf 'SKIPPED: %s: %s\n' "$2" "$3"
+  if [ "$1" = 1 ] && [ "${CI:-}" = true ]; then failed+=("$2 (skipped under CI=true: $3)"); fi
+}
+
+# run_skippable <log> <command...>: runs a check script that exits 2 when it cannot run here,
+# its output shown and kept in <log>; the reason is its last "SKIPPED: " line.
+run_skippable() {
+  local log=$1; shift
+  "$@" 2>&1 | tee "$log"
+  return "${PIPESTATUS[0]}"
+}
+skip_reason() { sed -n 's/^SKIPPED: //p' "$1" | tail -n 1; }
+
 install_packages() {  # packages...; installs those not installed yet
   local missing=() p sudo_cmd=""
   for p in "$@"; do
@@ -64,6 +85,9 @@ packages=(cmake ninja-build ccache g++ clang libclang-rt-14-dev lld libgtest-dev
           libbenchmark-dev libssl-dev libcrypt-dev netbase python3
           nlohmann-json3-dev prometheus lintian rpm dpkg-dev fakeroot file
           libcpp-httplib-dev libyaml-dev openssl)
+# Node.js and npm for IBM's binding and IBM's headers; a node already installed (a newer one
+# from elsewhere, with its own npm) is kept.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 install_packages "${packages[@]}" || { echo "FAILED: apt-get install"; exit 1; }
 
 # ccache keeps the compilers' results between runs; the first run fills it.
@@ -84,6 +108,7 @@ build_and_test() {  # name, build dir, cmake args...
   step "$name: build"
   if ! cmake --build "$dir" -j "$jobs"; then failed+=("$name: build"); return 1; fi
   step "$name: tests"
+  ctest_runs+=("$name=$dir")
   if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600); then failed+=("$name: tests"); return 1; fi
 }
 
@@ -100,14 +125,26 @@ fi
 # --- 2c. IBM's Node.js binding against the stand-in MQ -------------------------------------
 # IBM's npm package ibmmq (its native part compiled against IBM's headers it carries) runs
 # IBM's sample programs and tests/mqi/node/standin_check.js through libmqm_r and libmqic_r.
-# No node/npm or an unreachable npm registry skips it with a note; VRQ_SKIP_NODE=1 skips it.
-if [ "$gcc_ok" -eq 0 ] && [ "${VRQ_SKIP_NODE:-0}" != 1 ]; then
+# An unreachable npm registry skips it with a note, any other npm failure fails it;
+# VRQ_SKIP_NODE=1 skips it.
+if [ "${VRQ_SKIP_NODE:-0}" = 1 ]; then
+  skip_step 1 "Node.js binding" "VRQ_SKIP_NODE=1"
+elif [ "$gcc_ok" -ne 0 ]; then
+  skip_step 0 "Node.js binding" "the g++ build failed"
+else
   step "IBM Node.js binding against the stand-in MQ"
-  "$root/scripts/node-binding-check.sh" build/gcc || failed+=("Node.js binding")
+  run_skippable build/node-binding.log "$root/scripts/node-binding-check.sh" build/gcc
+  case $? in
+    0) ;;
+    2) skip_step 1 "Node.js binding" "$(skip_reason build/node-binding.log)" ;;
+    *) failed+=("Node.js binding") ;;
+  esac
 fi
 
 # --- 3. clang++ with sanitizers ------------------------------------------------------------
-if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
+if [ "${VRQ_SKIP_SAN:-0}" = 1 ]; then
+  skip_step 0 "clang++ ASan+UBSan and fuzz" "VRQ_SKIP_SAN=1"
+else
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   build_and_test "clang++ ASan+UBSan" build/clang-san -DCMAKE_BUILD_TYPE=Debug \
@@ -117,9 +154,19 @@ if [ "${VRQ_SKIP_SAN:-0}" != 1 ]; then
 
   # --- 4. fuzz targets --------------------------------------------------------------------
   # Each target runs alone on one core, so as many run at once as there are build jobs.
-  if [ "$san_ok" -eq 0 ] && [ "${VRQ_SKIP_FUZZ:-0}" != 1 ]; then
+  if [ "${VRQ_SKIP_FUZZ:-0}" = 1 ]; then
+    skip_step 0 "fuzz" "VRQ_SKIP_FUZZ=1"
+  elif [ "$san_ok" -ne 0 ]; then
+    skip_step 0 "fuzz" "the sanitizer build or its tests failed"
+  else
     mapfile -t fuzzers < <(find build/clang-san/fuzz -type f -executable -name 'fuzz_*' 2>/dev/null | sort)
     step "fuzz: ${#fuzzers[@]} targets, ${fuzz_seconds}s each, $jobs at a time"
+    # Every kept corpus has its target: fewer targets than corpora means some were not built.
+    corpora=$(find fuzz/corpus -mindepth 1 -maxdepth 1 -type d | wc -l)
+    if [ "${#fuzzers[@]}" -lt "$corpora" ] || [ "${#fuzzers[@]}" -eq 0 ]; then
+      echo "fuzz: ${#fuzzers[@]} targets built, fuzz/corpus holds $corpora"
+      failed+=("fuzz: ${#fuzzers[@]} targets, at least $corpora expected")
+    fi
     fuzz_dir=$(mktemp -d)
     run_fuzzer() {  # exe; leaves <name>.log and <name>.ok in $fuzz_dir
       local exe=$1 name work
@@ -194,7 +241,9 @@ LIST
 # machine runs no 32-bit programs natively, and 32-bit Wine under user-mode emulation
 # (qemu-i386) takes over ten minutes to make its prefix and five or more to start each
 # program. The 64-bit build of step 6 runs the same sources.
-if [ "${VRQ_SKIP_WIN32:-0}" != 1 ]; then
+if [ "${VRQ_SKIP_WIN32:-0}" = 1 ]; then
+  skip_step 0 "win32 build" "VRQ_SKIP_WIN32=1"
+else
   install_packages g++-mingw-w64-i686 || failed+=("win32: apt-get install g++-mingw-w64-i686")
   win=build/win32
   step "win32: configure"
@@ -216,12 +265,18 @@ fi
 # and one wineserver kept running for all of them. With the g++ build at hand, its vrqmq and
 # vrrpl end-to-end tests also run the Windows programs (wine.* tests) against a stand-in
 # queue manager on Linux, reached over loopback TCP.
-if [ "${VRQ_SKIP_WIN64:-0}" != 1 ]; then
+if [ "${VRQ_SKIP_WIN64:-0}" = 1 ]; then
+  skip_step 1 "win64 tests under Wine" "VRQ_SKIP_WIN64=1"
+else
   install_packages g++-mingw-w64-x86-64 wine64 googletest \
     || failed+=("win64: apt-get install g++-mingw-w64-x86-64 wine64 googletest")
   win=build/win64
   linux_build=()
-  [ "$gcc_ok" -eq 0 ] && linux_build=(-DVRQ_LINUX_BUILD="$root/build/gcc")
+  if [ "$gcc_ok" -eq 0 ]; then
+    linux_build=(-DVRQ_LINUX_BUILD="$root/build/gcc")
+  else
+    skip_step 0 "win64: vrqmq and vrrpl end to end under Wine" "the g++ build failed"
+  fi
   step "win64: configure"
   if ! cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
          -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRQ_WERROR=ON -DVRQ_BENCH=OFF "${linux_build[@]}" "${launchers[@]}"; then
@@ -241,6 +296,7 @@ if [ "${VRQ_SKIP_WIN64:-0}" != 1 ]; then
         failed+=("win64: Wine prefix")
       else
         step "win64: tests under Wine"
+        ctest_runs+=("win64=$win")
         (cd "$win" && ctest --output-on-failure -j "$jobs" --timeout 900) || failed+=("win64: tests")
       fi
       /usr/lib/wine/wineserver -k 2>/dev/null
@@ -255,20 +311,22 @@ fi
 # real-MQ mode against them, and the Windows sources compiled against IBM's Windows cmqc.h
 # (scripts/check-ibm-headers.sh). IBM's headers come from the npm package ibmmq; when the
 # registry cannot be reached the step says so and is skipped. VRQ_SKIP_IBM=1 skips it.
-if [ "${VRQ_SKIP_IBM:-0}" != 1 ]; then
-  if [ "$gcc_ok" -ne 0 ]; then
-    step "IBM headers: skipped, the g++ build failed"
-  else
-    step "IBM headers"
-    ibm_start=$SECONDS
-    "$root/scripts/check-ibm-headers.sh" build/gcc build/win32
-    case $? in
-      0) ;;
-      2) step "IBM headers: SKIPPED (see above), nothing was compared" ;;
-      *) failed+=("IBM headers") ;;
-    esac
-    echo "IBM headers step: $((SECONDS - ibm_start)) s"
-  fi
+if [ "${VRQ_SKIP_IBM:-0}" = 1 ]; then
+  skip_step 1 "IBM headers" "VRQ_SKIP_IBM=1"
+elif [ "$gcc_ok" -ne 0 ]; then
+  skip_step 0 "IBM headers" "the g++ build failed"
+else
+  step "IBM headers"
+  touch build/.ibm-headers-started
+  run_skippable build/ibm-headers.log "$root/scripts/check-ibm-headers.sh" build/gcc build/win32
+  case $? in
+    0) ;;
+    2) skip_step 1 "IBM headers" "$(skip_reason build/ibm-headers.log), nothing was compared" ;;
+    *) failed+=("IBM headers") ;;
+  esac
+  while IFS= read -r part; do skip_step 0 "IBM headers" "$part"; done \
+    < <(sed -n 's/^SKIPPED PART: //p' build/ibm-headers.log)
+  [ build/gcc-ibm-headers/Testing/Temporary/LastTest.log -nt build/.ibm-headers-started ] && ctest_runs+=("IBM headers=build/gcc-ibm-headers")
 fi
 
 # --- generated files: regenerated from the repository, byte for byte (about 2 s) -----------
@@ -279,7 +337,11 @@ step "generated files"
 # this machine, used against a stand-in queue manager, purged again with nothing left
 # behind; the RPMs' metadata and file lists checked (scripts/check-packages.sh, about a
 # minute; it needs root). VRQ_SKIP_PACKAGES=1 skips it.
-if [ "$gcc_ok" -eq 0 ] && [ "${VRQ_SKIP_PACKAGES:-0}" != 1 ]; then
+if [ "${VRQ_SKIP_PACKAGES:-0}" = 1 ]; then
+  skip_step 1 "packages" "VRQ_SKIP_PACKAGES=1"
+elif [ "$gcc_ok" -ne 0 ]; then
+  skip_step 0 "packages" "the g++ build failed"
+else
   step "Debian and RPM packages"
   pkg_sudo=""; [ "$(id -u)" -ne 0 ] && pkg_sudo="sudo -E"
   $pkg_sudo "$root/scripts/check-packages.sh" build/pkg || failed+=("packages")
@@ -291,6 +353,13 @@ printf '\n=== durations ===\n'
 printf '%s\n' "${durations[@]}"
 total=$((SECONDS - started))
 printf '%3dm%02ds  whole run\n' $((total / 60)) $((total % 60))
+printf '\n=== skipped ===\n'
+mkdir -p build
+{
+  [ ${#skipped[@]} -gt 0 ] && printf 'step  %s\n' "${skipped[@]}"
+  [ ${#ctest_runs[@]} -gt 0 ] && python3 "$root/scripts/ctest_skipped.py" "${ctest_runs[@]}"
+} | tee build/skipped.txt
+[ -s build/skipped.txt ] || echo "nothing was skipped"
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
   exit 1

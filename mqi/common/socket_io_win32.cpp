@@ -1,15 +1,10 @@
-// Blocking frame I/O of the client side on WinSock sockets: send and receive until the
-// whole frame has moved, bounding every frame length.
+// Blocking I/O of the client side on WinSock sockets: send and receive until the whole
+// frame has moved.
 #include <winsock2.h>
 
-#include <cstring>
-
 #include "socket_io.h"
-#include "wire.h"
 
 namespace vrqsim {
-
-namespace {
 
 bool ReadAll(int fd, uint8_t* p, size_t n) {
   while (n) {
@@ -22,8 +17,6 @@ bool ReadAll(int fd, uint8_t* p, size_t n) {
   return true;
 }
 
-}  // namespace
-
 bool SendAll(int fd, const std::vector<uint8_t>& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -34,17 +27,6 @@ bool SendAll(int fd, const std::vector<uint8_t>& bytes) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-bool ReadFrame(int fd, uint32_t& code, std::vector<uint8_t>& payload) {
-  uint8_t header[kFrameHeader];
-  if (!ReadAll(fd, header, sizeof header)) return false;
-  uint32_t length;
-  std::memcpy(&length, header, 4);
-  std::memcpy(&code, header + 4, 4);
-  if (length > kMaxFrame) return false;
-  payload.resize(length);
-  return ReadAll(fd, payload.data(), length);
 }
 
 }  // namespace vrqsim

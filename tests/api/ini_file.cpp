@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "vrqapi.h"
@@ -30,18 +29,7 @@ struct Loaded {
   ~Loaded() { vrqCloseIniFile(&ini); }
 };
 
-// Points VXWMQ_HOME at a temporary installation with a config/groups directory.
-struct Install {
-  vrqtest::TempDir dir;
-  Install() {
-    std::filesystem::create_directories(dir.path() + "/config/groups");
-    setenv("VXWMQ_HOME", dir.path().c_str(), 1);
-  }
-  ~Install() { unsetenv("VXWMQ_HOME"); }
-  void Write(const std::string& name, const std::string& text) {
-    vrqtest::WriteFile(dir.path() + "/config/groups/" + name, text);
-  }
-};
+using vrqtest::Install;
 
 TEST(IniFile, KeyValueWithBothLookups) {
   Loaded f("Name=QM1\nA = 1\n");
@@ -127,10 +115,15 @@ TEST(IniFile, OversizedAndBinaryInputIsCutNotOverrun) {
   EXPECT_EQ(std::string(k), std::string(VRQ_INI_TOKEN_MAX, 'K'));
   EXPECT_EQ(std::string(v), std::string(VRQ_INI_TOKEN_MAX, 'v'));
   // The rest of a cut value is skipped: the next key is the one on the next line. A CR
-  // is not a terminator here, so it stays in the value.
+  // is not a terminator here, so it stays in the value; Windows reads the file as text,
+  // where CR LF is the line end.
   ASSERT_EQ(vrqGetKeyAndValue(&f.ini, k, v, 2), 1);
   EXPECT_STREQ(k, "Cr");
+#ifdef _WIN32
+  EXPECT_STREQ(v, "LF");
+#else
   EXPECT_STREQ(v, "LF\r");
+#endif
   EXPECT_EQ(vrqGetValue(&f.ini, "Empty", v, 1), 1);
   EXPECT_STREQ(v, "");
   EXPECT_EQ(vrqGetValue(&f.ini, "Bin", v, 1), 1);

@@ -9,14 +9,8 @@
 
 namespace {
 
-// The Windows build reports WinSock's error codes.
-#ifdef _WIN32
-constexpr int kWouldBlock = WSAEWOULDBLOCK;
-#else
-constexpr int kWouldBlock = 11;  // EAGAIN
-#endif
-
 using namespace nodetest;
+using clnxtest::kWouldBlock;
 
 // The plain image of a ping carrying one integer, as a little-endian ASCII peer writes it.
 std::string PingImage(int value) {

@@ -44,8 +44,9 @@ void Consumer(MQHCONN hconn, PMQVOID md, PMQVOID gmo, PMQVOID buffer, PMQCBC cbc
   }
 }
 
+// Up to a minute: the consumer thread may be slow to run on a busy machine.
 bool WaitFor(const std::function<bool()>& done) {
-  for (int i = 0; i < 100 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int i = 0; i < 1200 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return done();
 }
 

@@ -36,9 +36,9 @@ class CompareHeaders(unittest.TestCase):
         with open(path, "w", encoding="utf-8") as f:
             f.write(new)
 
-    def compare(self):
+    def compare(self, *extra):
         r = subprocess.run([sys.executable, SCRIPT, "--ibm", INCLUDE, "--standin", self.changed,
-                            "--work", os.path.join(self.tmp, "work"), "--label", "t"],
+                            "--work", os.path.join(self.tmp, "work"), "--label", "t", *extra],
                            capture_output=True, text=True)
         return r.returncode, r.stdout + r.stderr
 
@@ -65,6 +65,11 @@ class CompareHeaders(unittest.TestCase):
                      "MQMD_DEFAULT", "MQAXP.ExitId", "sizeof(MQAXP)", "type MQUINT16"):
             self.assertIn(f"[t] {name}:", out)
         self.assertNotIn("[t] MQRC_NONE:", out)
+
+    def test_too_few_items_fail_the_comparison(self):
+        rc, out = self.compare("--min-items", "1000000")
+        self.assertEqual(rc, 1, out)
+        self.assertIn("fewer than the 1000000 expected", out)
 
     def test_a_missing_name_fails_the_comparison(self):
         self.edit("cmqc.h", r"^#define MQPROP_INQUIRE_ALL_USR .*$", "")

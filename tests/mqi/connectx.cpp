@@ -109,18 +109,39 @@ TEST(MqiConnx, UnsharedHandleBelongsToItsThread) {
 }
 
 TEST(MqiConnx, NoBlockHandleBusyOnAnotherThreadSaysCallInProgress) {
-  vrqtest::StandinQm qm("QM.CONNX", "DEFINE QLOCAL(Q1)\n");
+  vrqtest::StandinQm qm("QM.CONNX", "DEFINE QLOCAL(Q1)\nDEFINE QLOCAL(Q2)\n");
   MQCNO cno = {MQCNO_DEFAULT};
   cno.Options = MQCNO_HANDLE_SHARE_NO_BLOCK;
   MQHCONN h = MQHC_UNUSABLE_HCONN;
   ASSERT_EQ(Connx("QM.CONNX", &cno, h).cc, MQCC_OK);
-  MQHOBJ in, out;
+  MQHOBJ in, out, other;
   ASSERT_EQ(Open(h, "Q1", MQOO_INPUT_SHARED, in).cc, MQCC_OK);
   ASSERT_EQ(Open(h, "Q1", MQOO_OUTPUT, out).cc, MQCC_OK);
-  std::thread waiter([&] { Get(h, in, MQGMO_WAIT, 1500); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(Open(h, "Q2", MQOO_OUTPUT, other).cc, MQCC_OK);
+  Got got;
+  // The waiter's get may itself meet one of the probes below: it tries again.
+  std::thread waiter([&] {
+    do got = Get(h, in, MQGMO_WAIT, 120000);
+    while (got.r.rc == MQRC_CALL_IN_PROGRESS);
+  });
+  // Puts to Q2 go through until the waiter's get is under way, however long its thread
+  // takes to start; from then on the handle is busy.
+  MQLONG rc = MQRC_NONE;
+  for (int i = 0; i < 1200 && rc != MQRC_CALL_IN_PROGRESS; ++i) {
+    rc = Put(h, other, "probe").rc;
+    if (rc != MQRC_CALL_IN_PROGRESS) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(rc, MQRC_CALL_IN_PROGRESS);
   EXPECT_EQ(Put(h, out, "x").rc, MQRC_CALL_IN_PROGRESS);
+  {
+    // Another connection's put ends the wait.
+    Connection second("QM.CONNX");
+    MQHOBJ o;
+    ASSERT_EQ(Open(second.hconn, "Q1", MQOO_OUTPUT, o).cc, MQCC_OK);
+    EXPECT_EQ(Put(second.hconn, o, "wake").cc, MQCC_OK);
+  }
   waiter.join();
+  EXPECT_EQ(got.data, "wake");
   EXPECT_EQ(Put(h, out, "x").cc, MQCC_OK);
   Disc(h);
 }

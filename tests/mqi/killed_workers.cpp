@@ -172,7 +172,9 @@ TEST(MqiKilledWorkers, NothingCommittedIsLostOrDuplicated) {
   ASSERT_EQ(Open(c.hconn, "WORK", MQOO_INPUT_SHARED, q).cc, MQCC_OK);
   int backed_out = shared.backed_out_seen;
   for (;;) {
-    Got g = Get(c.hconn, q, MQGMO_NO_SYNCPOINT | MQGMO_WAIT, 1000);
+    // A killed connection's messages come back when the server has seen it go: on a busy
+    // machine that may take a moment.
+    Got g = Get(c.hconn, q, MQGMO_NO_SYNCPOINT | MQGMO_WAIT, 5000);
     if (g.r.rc == MQRC_NO_MSG_AVAILABLE) break;
     ASSERT_EQ(g.r.cc, MQCC_OK);
     ASSERT_EQ(g.data.size(), sizeof(Body));

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,18 +22,7 @@
 
 namespace mqtxtest {
 
-// VXWMQ_HOME points at a temporary installation while alive; Qual writes "mqqual.ini".
-struct Install {
-  vrqtest::TempDir dir;
-  Install() {
-    std::filesystem::create_directories(dir.path() + "/config/groups");
-    setenv("VXWMQ_HOME", dir.path().c_str(), 1);
-  }
-  ~Install() { unsetenv("VXWMQ_HOME"); }
-  void Qual(const std::string& text) const {
-    vrqtest::WriteFile(dir.path() + "/config/groups/mqqual.ini", text);
-  }
-};
+using vrqtest::Install;
 
 inline std::string Trimmed(const char* text, std::size_t n) {
   std::string s(text, strnlen(text, n));

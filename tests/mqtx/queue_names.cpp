@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "vrqmqtx.h"
@@ -70,18 +69,7 @@ TEST(QueueNames, CutsAndDefaults) {
   EXPECT_STREQ(GenerateQueName(nullptr, nullptr, 1), "ORVANE.EVENT.DEFAULT");
 }
 
-// Points VXWMQ_HOME at a temporary installation.
-struct Install {
-  vrqtest::TempDir dir;
-  Install() {
-    std::filesystem::create_directories(dir.path() + "/config/groups");
-    setenv("VXWMQ_HOME", dir.path().c_str(), 1);
-  }
-  ~Install() { unsetenv("VXWMQ_HOME"); }
-  void Qual(const std::string& text) {
-    vrqtest::WriteFile(dir.path() + "/config/groups/mqqual.ini", text);
-  }
-};
+using vrqtest::Install;
 
 TEST(QueueNames, QualifiersFromTheSiteFile) {
   Install inst;

@@ -97,7 +97,7 @@ std::string MaskTimings(const std::string& text) { return vrqtest::Mask(text, R"
 
 TEST_F(PingRun, PlainBatchIsAnsweredInFull) {
   ASSERT_TRUE(qm.running());
-  auto r = Ping({"-mPING.QM", "-b5", "-w5000"});
+  auto r = Ping({"-mPING.QM", "-b5", "-w30000"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(MaskTimings(r.out), vrqtest::DataFile("ping/plain_batch.txt"));
   for (const char* key : {"MINIMUM_ROUND_TRIP", "MAXIMUM_ROUND_TRIP", "AVERAGE_ROUND_TRIP",
@@ -108,14 +108,14 @@ TEST_F(PingRun, PlainBatchIsAnsweredInFull) {
 
 TEST_F(PingRun, PaddingReachesTheRequestedSize) {
   // Not above the bare header: the 36-byte ping.
-  auto small = Ping({"-mPING.QM", "-b2", "-s20", "-w5000"});
+  auto small = Ping({"-mPING.QM", "-b2", "-s20", "-w30000"});
   EXPECT_NE(small.out.find("using 36 byte 2(msgs) batch"), std::string::npos) << small.out;
   EXPECT_EQ(Line(small.out, "BYTES_SENT"), "72");
 
   // Above it: an escape-text parameter of size - 36 characters (rounded to a whole
   // structure); the command server refuses a ping that carries a parameter, and its error
   // response is still a response.
-  auto big = Ping({"-mPING.QM", "-b2", "-s200", "-w5000"});
+  auto big = Ping({"-mPING.QM", "-b2", "-s200", "-w30000"});
   EXPECT_EQ(big.status, 0) << big.out;
   EXPECT_NE(big.out.find("using 220 byte 2(msgs) batch"), std::string::npos) << big.out;
   EXPECT_EQ(Line(big.out, "BYTES_SENT"), "440");
@@ -124,7 +124,7 @@ TEST_F(PingRun, PaddingReachesTheRequestedSize) {
 }
 
 TEST_F(PingRun, ConfirmationsOfArrivalAndDelivery) {
-  auto r = Ping({"-mPING.QM", "-b4", "-ccoa", "-ccod", "-v1", "-w5000"});
+  auto r = Ping({"-mPING.QM", "-b4", "-ccoa", "-ccod", "-v1", "-w30000"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_ARRIVALS"), "4");
   EXPECT_EQ(Line(r.out, "CONFIRMED_DELIVERIES"), "4");
@@ -140,7 +140,7 @@ TEST_F(PingRun, ConfirmationsOfArrivalAndDelivery) {
 TEST_F(PingRun, ExpiryReportsCountAsReplies) {
   // Nobody reads APP.SINK: every ping expires after 0.2 s and its report answers it, so the
   // cycle ends without waiting; but with no response at all nothing was proven.
-  auto r = Ping({"-mPING.QM", "-qAPP.SINK", "-b3", "-e2", "-cexp", "-w10000"});
+  auto r = Ping({"-mPING.QM", "-qAPP.SINK", "-b3", "-e2", "-cexp", "-w30000"});
   EXPECT_EQ(r.status, MQRC_NO_MSG_AVAILABLE % 256) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_EXPIRIES"), "3");
   EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "0");
@@ -152,7 +152,7 @@ TEST_F(PingRun, ExpiryReportsCountAsReplies) {
 
 TEST_F(PingRun, AllPingsExpiringWithoutACommandServerIsAFailure) {
   ASSERT_TRUE(qm.Fault({"cmdserver", "stop"}));
-  auto r = Ping({"-mPING.QM", "-b2", "-e1", "-cexp", "-w10000"});
+  auto r = Ping({"-mPING.QM", "-b2", "-e1", "-cexp", "-w30000"});
   EXPECT_EQ(r.status, MQRC_NO_MSG_AVAILABLE % 256) << r.out;
   EXPECT_EQ(Line(r.out, "CONFIRMED_EXPIRIES"), "2");
   EXPECT_EQ(Line(r.out, "RESPONSES_RECEIVED"), "0");
@@ -166,12 +166,13 @@ TEST_F(PingRun, AFailedPutIsNotHiddenByTheReadsThatFollow) {
   ASSERT_TRUE(small.running());
   ASSERT_TRUE(small.Fault({"cmdserver", "stop"}));
   // The command server comes back once the batch has stopped at the full queue (three
-  // pings on it, and a moment for the fourth put to fail); then the three pings put are
-  // answered and confirmed.
+  // pings on it, and a moment for the fourth put, which follows the third at once, to
+  // fail: three seconds, for a busy machine); then the three pings put are answered and
+  // confirmed.
   std::thread restart([&] {
-    for (int i = 0; i < 400 && CommandQueueDepth("PING.SMALL") < 3; ++i)
+    for (int i = 0; i < 1200 && CommandQueueDepth("PING.SMALL") < 3; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     small.Fault({"cmdserver", "start"});
   });
   auto r = vrqtest::Run({VRQMQ_PATH, "-mPING.SMALL", "-b5", "-ccoa", "-ccod", "-w10000"}, small.env(), 60000);
@@ -214,7 +215,7 @@ TEST_F(PingRun, WithoutDeadLetteringThePingsAskToBeDiscarded) {
 }
 
 TEST_F(PingRun, VerboseTwoShowsEveryMessage) {
-  auto r = Ping({"-mPING.QM", "-b2", "-v2", "-w5000"});
+  auto r = Ping({"-mPING.QM", "-b2", "-v2", "-w30000"});
   EXPECT_EQ(r.status, 0);
   std::regex line(R"(\n\(\d+\) - Date: [^\n]+\n\tRESPONSE:\tMSGID\((\d)\) RND_TRP_MS\(\d+\.\d\d\) RND_TRP_ON_Q_MS\(\d+\.\d\d\) MSG_AGE_MS\(-?\d+\.\d\d\) PUT_APPL_NAME\([^)]{28}\) \n\t\t\tPUT_DATE\(\d{8}\) PUT_TIME\(\d{8}\)\n)");
   auto lines = std::distance(std::sregex_iterator(r.out.begin(), r.out.end(), line), std::sregex_iterator());
@@ -246,13 +247,14 @@ TEST_F(PingRun, UnknownQueueManagerFailsTheInit) {
 }
 
 TEST_F(PingRun, RepeatingRunPrintsNoReport) {
-  // Killed after 3.5 s: cycles one second apart, each completed, none with a report.
-  auto r = Ping({"-mPING.QM", "-b1", "-d1", "-w2000"}, 3500);
+  // Killed after 8 s: cycles one second apart (two at least, however slowly vrqmq starts on a
+  // busy machine, and never more than one a second), each completed, none with a report.
+  auto r = Ping({"-mPING.QM", "-b1", "-d1", "-w30000"}, 8000);
   EXPECT_EQ(r.status, -1);
   size_t cycles = 0;
   for (size_t at = 0; (at = r.out.find("completed with RC(0)", at)) != std::string::npos; ++at) ++cycles;
   EXPECT_GE(cycles, 2u) << r.out;
-  EXPECT_LE(cycles, 4u);
+  EXPECT_LE(cycles, 9u);
   EXPECT_EQ(r.out.find("Statistics for queue"), std::string::npos);
 }
 

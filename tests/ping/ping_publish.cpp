@@ -35,7 +35,7 @@ class UdpCollector {
   ~UdpCollector() { close(fd_); }
   std::string port() const { return std::to_string(port_); }
   // The next datagram, or "" when none comes within timeout_ms.
-  std::string Receive(int timeout_ms = 5000) {
+  std::string Receive(int timeout_ms = 30000) {
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, timeout_ms) <= 0) return "";
     std::vector<char> buf(65536);
@@ -64,7 +64,7 @@ TEST(FactPublishing, ReportSendsThirtyFiveFactsInOneDatagram) {
   vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
   ASSERT_TRUE(qm.running());
   UdpCollector collector;
-  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b3", "-w5000", "-h127.0.0.1", "-p" + collector.port()},
+  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b3", "-w30000", "-h127.0.0.1", "-p" + collector.port()},
                         qm.env());
   EXPECT_EQ(r.status, 0) << r.out;
   std::string text = collector.Receive();
@@ -86,8 +86,9 @@ TEST(FactPublishing, RepeatingRunPublishesWithoutPrinting) {
   VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
   UdpCollector collector;
-  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-d1", "-w5000", "-h127.0.0.1", "-p" + collector.port()},
-                        qm.env(), 2500);
+  // Ended after 8 s: a cycle has ended by then, however slowly vrqmq starts.
+  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-d1", "-w30000", "-h127.0.0.1", "-p" + collector.port()},
+                        qm.env(), 8000);
   EXPECT_EQ(r.out.find("Statistics for queue"), std::string::npos);
   EXPECT_NE(collector.Receive(1000).find("TEST_COMPLETION_CODE=0"), std::string::npos);
   EXPECT_NE(collector.Receive(3000).find("MESSAGES_SENT=1"), std::string::npos);
@@ -98,7 +99,7 @@ TEST(FactPublishing, RepeatingRunPublishesWithoutPrinting) {
 TEST(FactPublishing, UnknownHostFailsTheRunWithTheLookUpError) {
   VRQ_SKIP_WITHOUT_STANDIN();
   vrqtest::StandinQm qm{"FACT.QM", kDefinitions};
-  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-w5000", "-hno.such.host.invalid"}, qm.env(), 60000);
+  auto r = vrqtest::Run({VRQMQ_PATH, "-mFACT.QM", "-b1", "-w30000", "-hno.such.host.invalid"}, qm.env(), 60000);
   EXPECT_NE(r.out.find("ERROR: failed to write to host(service)=no.such.host.invalid(6000)"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("Description of last errno: host name look-up of \"no.such.host.invalid\" failed: "),

@@ -51,8 +51,9 @@ TEST(Credentials, MissingRecordGivesInvalid) {
 }
 
 // Runs the checks in a child with its own mount namespace, so that the machine's real
-// shadow file is never read or touched. Returns false when the namespace cannot be had.
+// shadow file is never read or touched.
 struct Outcome {
+  int namespace_errno = -1;  // 0: the namespace and the bind mount were had
   int right = -1;
   int wrong = -1;
   int missing = -1;
@@ -60,15 +61,20 @@ struct Outcome {
   char missing_message[64] = {};
 };
 
-bool VerifyInPrivateNamespace(const std::string& shadow, Outcome* outcome) {
+// Returns "" when the child ran to its end and reported (outcome->namespace_errno then says
+// whether it had its namespace), or else how the child failed: a child that crashes or
+// dies in the checks is a failure, never a missing namespace.
+std::string VerifyInPrivateNamespace(const std::string& shadow, Outcome* outcome) {
   int fds[2];
-  if (pipe(fds) != 0) return false;
+  if (pipe(fds) != 0) return std::string("pipe: ") + std::strerror(errno);
   const pid_t child = fork();
+  if (child < 0) return std::string("fork: ") + std::strerror(errno);
   if (child == 0) {
     close(fds[0]);
     Outcome out;
     if (unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
         mount(shadow.c_str(), "/etc/shadow", nullptr, MS_BIND, nullptr) == 0) {
+      out.namespace_errno = 0;
       out.right = Verify("vrqtester", "secret").status;
       const Verdict wrong = Verify("vrqtester", "Secret");
       out.wrong = wrong.status;
@@ -76,16 +82,22 @@ bool VerifyInPrivateNamespace(const std::string& shadow, Outcome* outcome) {
       const Verdict missing = Verify("vrqnobody", "secret");
       out.missing = missing.status;
       std::snprintf(out.missing_message, sizeof out.missing_message, "%s", missing.message.c_str());
+    } else {
+      out.namespace_errno = errno;
     }
     const ssize_t written = write(fds[1], &out, sizeof out);
     _exit(written == static_cast<ssize_t>(sizeof out) ? 0 : 1);
   }
   close(fds[1]);
-  const bool ok = read(fds[0], outcome, sizeof *outcome) == static_cast<ssize_t>(sizeof *outcome);
+  const ssize_t got = read(fds[0], outcome, sizeof *outcome);
   close(fds[0]);
   int wstatus = 0;
-  waitpid(child, &wstatus, 0);
-  return ok && outcome->right != -1;
+  if (waitpid(child, &wstatus, 0) != child) return std::string("waitpid: ") + std::strerror(errno);
+  if (WIFSIGNALED(wstatus)) return "the child died of signal " + std::to_string(WTERMSIG(wstatus));
+  if (!WIFEXITED(wstatus) || WEXITSTATUS(wstatus) != 0)
+    return "the child ended with status " + std::to_string(WEXITSTATUS(wstatus));
+  if (got != static_cast<ssize_t>(sizeof *outcome)) return "the child reported " + std::to_string(got) + " bytes";
+  return "";
 }
 
 TEST(Credentials, PasswordCheckedAgainstTestShadowDatabase) {
@@ -97,7 +109,10 @@ TEST(Credentials, PasswordCheckedAgainstTestShadowDatabase) {
   ASSERT_NE(hash, nullptr);
   vrqtest::WriteFile(shadow, std::string("vrqtester:") + hash + ":19000:0:99999:7:::\n");
   Outcome outcome;
-  if (!VerifyInPrivateNamespace(shadow, &outcome)) GTEST_SKIP() << "no private mount namespace available here";
+  const std::string failure = VerifyInPrivateNamespace(shadow, &outcome);
+  ASSERT_EQ(failure, "");
+  if (outcome.namespace_errno != 0)
+    GTEST_SKIP() << "no private mount namespace available here: " << std::strerror(outcome.namespace_errno);
   EXPECT_EQ(outcome.right, 0) << "right password";
   EXPECT_EQ(outcome.wrong, 22) << "wrong password";
   EXPECT_STREQ(outcome.wrong_message, "") << "a wrong password leaves the message empty";

@@ -47,6 +47,18 @@ struct ProcessResult {
 ProcessResult Run(const std::vector<std::string>& argv,
                   const std::vector<std::string>& env = {}, int timeout_ms = 60000);
 
+// VXWMQ_HOME points at a temporary installation with a config/groups folder while alive.
+struct Install {
+  TempDir dir;
+  Install();
+  ~Install();
+  Install(const Install&) = delete;
+  Install& operator=(const Install&) = delete;
+  // Writes config/groups/<name>; Qual writes the site qualifiers, mqqual.ini.
+  void Write(const std::string& name, const std::string& text) const;
+  void Qual(const std::string& text) const { Write("mqqual.ini", text); }
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 

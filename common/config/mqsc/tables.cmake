@@ -8,4 +8,4 @@ add_custom_command(OUTPUT ${_mqsc_out}
   COMMAND Python3::Interpreter ${_mqsc_dir}/gen_tables.py ${_mqsc_dir} ${_mqsc_out}
   DEPENDS ${_mqsc_inputs}
   COMMENT "Generating the MQSC tables")
-target_sources(vrqapi PRIVATE ${_mqsc_out})
+target_sources(${VRQAPI_CODE} PRIVATE ${_mqsc_out})
