@@ -28,6 +28,7 @@
 #include "message_commands.h"
 #include "protocol.h"
 #include "qm_dir.h"
+#include "recovery_log.h"
 #include "server.h"
 #include "socket_io.h"
 #include "tcp_listener.h"
@@ -72,6 +73,7 @@ constexpr const char* kUsage =
     "  fault <qm> cmdserver stop|start           stop or start the command server alone\n"
     "  fault <qm> drop-connections               break every client connection (2009)\n"
     "  fault <qm> crash                          end the queue manager process at once\n"
+    "  fault <qm> log-write-fail|log-write-ok    recovery log writes fail as on a full disk, or not\n"
     "\n"
     "  help                                      this list\n"
     "\n"
@@ -183,6 +185,9 @@ int Serve(const std::string& qm) {
   QueueManager manager(qm);
   if (!ApplyDefinitions(manager, defs, error)) return Fail(error);
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
+  RecoveryLog recovery(QmDir(qm));
+  if (!recovery.Recover(manager, error) || !recovery.Start(manager, error)) return Fail(error);
+  manager.AttachLog(&recovery);
 
   const std::string path = SocketPath(qm);
   sockaddr_un addr{};
@@ -212,7 +217,8 @@ int Serve(const std::string& qm) {
   cmd.Start();
   Server server(manager, cmd, fd);
   if (tcp_fd >= 0) server.AlsoListen(tcp_fd);
-  std::fprintf(stderr, "queue manager %s running (pid %d)\n", qm.c_str(), static_cast<int>(getpid()));
+  std::fprintf(stderr, "queue manager %s running (pid %d); recovery log %s: %zu messages restored, %zu units of work backed out\n",
+               qm.c_str(), static_cast<int>(getpid()), recovery.path().c_str(), recovery.restored(), recovery.backed_out());
   const int status = server.Run();
   cmd.Stop();
   close(fd);
@@ -236,6 +242,7 @@ int Start(const std::string& qm) {
   // reported here rather than only in the log of a server that did not start.
   QueueManager trial(qm);
   if (!ApplyDefinitions(trial, defs, error)) return Fail("definition file: " + error);
+  if (!RecoveryLog(QmDir(qm)).Recover(trial, error)) return Fail(error);
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return Fail("fork failed");

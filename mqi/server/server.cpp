@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "operator.h"
+#include "recovery_log.h"
 
 namespace vrqsim {
 
@@ -316,6 +317,10 @@ std::string Server::Admin(const std::string& command, int requester, bool& ok) {
     return std::to_string(fds.size()) + " connections dropped";
   }
   if (verb == "crash") _exit(9);
+  if ((verb == "log-write-fail" || verb == "log-write-ok") && qm_.recovery_log()) {
+    qm_.recovery_log()->FailWrites(verb == "log-write-fail");
+    return verb == "log-write-fail" ? "recovery log writes fail" : "recovery log writes succeed";
+  }
   ok = false;
   return "unknown request: " + command;
 }
@@ -344,6 +349,8 @@ int Server::PollTimeout() const {
 int Server::Run() {
   while (!stopping_ && !g_stop) {
     Settle();
+    // Replies held for the recovery log go out after one fdatasync for all of them.
+    if (RecoveryLog* log = qm_.recovery_log()) log->MakeDurable(qm_);
     std::vector<pollfd> fds;
     fds.push_back({listen_fd_, POLLIN, 0});
     const size_t listeners = tcp_fd_ >= 0 ? 2 : 1;
@@ -366,10 +373,11 @@ int Server::Run() {
       bool keep = true;
       if (fds[i].revents & POLLOUT) keep = Flush(c);
       if (keep && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) keep = ReadFrom(c) && ProcessFrames(c);
-      if (keep) keep = Flush(c);
+      if (keep && !(qm_.recovery_log() && qm_.recovery_log()->HoldsReplies())) keep = Flush(c);
       if (!keep || (c.close_after_write && c.out.empty())) Drop(fds[i].fd);
     }
   }
+  if (RecoveryLog* log = qm_.recovery_log()) log->MakeDurable(qm_);
   std::vector<int> all;
   for (auto& [fd, c] : clients_) {
     Flush(*c);
