@@ -317,7 +317,20 @@ bool RecoveryLog::Checkpoint(QueueManager& qm, std::string& error) {
   return true;
 }
 
-bool RecoveryLog::Start(QueueManager& qm, std::string& error) { return Checkpoint(qm, error); }
+bool RecoveryLog::Start(QueueManager& qm, std::string& error) {
+  if (Checkpoint(qm, error) || !valid_end_) return fd_ >= 0;
+  // No room for a checkpoint (a full disk): go on appending to the log as it is, without
+  // its torn end, and checkpoint once there is room.
+  std::fprintf(stderr, "%s; appending to the log as it is\n", error.c_str());
+  fd_ = open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd_ < 0 || ftruncate(fd_, static_cast<off_t>(valid_end_)) != 0) {
+    error = "recovery log " + path_ + ": " + ErrorText(errno);
+    return false;
+  }
+  end_ = valid_end_;
+  checkpoint_bytes_ = end_ / 2;
+  return true;
+}
 
 bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
   std::set<std::string> from_file;   // queues the definition file made
@@ -401,7 +414,10 @@ bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
       const bool zeros = std::all_of(log.begin() + static_cast<std::ptrdiff_t>(pos), log.end(),
                                      [](uint8_t b) { return b == 0; });
       const bool at_end = !whole || pos + kHeader + length == log.size();
-      if ((at_end && (length <= kMaxBody || left < kHeader)) || zeros) break;
+      if ((at_end && (length <= kMaxBody || left < kHeader)) || zeros) {
+        std::fprintf(stderr, "recovery log %s: a torn record at offset %zu (its end) is left out\n", path_.c_str(), pos);
+        break;
+      }
       return damaged(pos, length > kMaxBody ? "record length out of range" : "checksum mismatch");
     }
     const uint8_t type = log[pos + 8];
@@ -497,6 +513,8 @@ bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
     }
     pos += kHeader + length;
   }
+
+  valid_end_ = pos;
 
   // Units of work in flight at the end are backed out, as IBM MQ does at restart.
   backed_out_ = units.size();

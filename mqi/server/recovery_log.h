@@ -82,6 +82,7 @@ class RecoveryLog {
   std::string path_;
   int fd_ = -1;
   uint64_t end_ = 0;              // where the next record goes
+  uint64_t valid_end_ = 0;        // end of the last whole record Recover read
   uint64_t checkpoint_bytes_ = 0; // size of the last checkpoint
   uint64_t next_id_ = 1;
   uint64_t next_uow_ = 1;
