@@ -88,9 +88,13 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 done, 1 failed (the reason on standard error), 2 unknown or no command.\n"
     "\n"
-    "Limits: messages and objects are held in memory only: nothing persists across a restart.\n"
-    "A single queue manager without channels produces no EXCEPTION reports (a put to a missing\n"
-    "or put-inhibited local queue fails at once with 2085 or 2051).\n";
+    "Persistent messages, units of work and queues defined, altered or deleted at run time are\n"
+    "kept in the recovery log (<qm folder>/recovery.log) and come back at the next start, after\n"
+    "a stop or a crash; non-persistent messages, temporary dynamic queues and subscriptions do\n"
+    "not. A damaged log stops the start, naming the file and offset, and is left as it is.\n"
+    "\n"
+    "Limits: without channels a queue manager produces no EXCEPTION reports (a put to a\n"
+    "missing or put-inhibited local queue fails at once with 2085 or 2051).\n";
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "vrqsim: %s\n", text.c_str());

@@ -546,6 +546,7 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   }
 
   Message& m = *found;
+  if (log_ && m.log_id) log_->ReadsLogged();
   if (gmo.options & MQGMO_CONVERT) {
     Convert(m, md, r.outcome);
   } else {

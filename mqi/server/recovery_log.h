@@ -57,10 +57,15 @@ class RecoveryLog {
   bool Delete(std::string_view queue);
   bool Clear(std::string_view queue);
 
+  // The server marks the start of each client's calls; HoldsReply() then says whether
+  // their reply must wait for the log to be on disk.
+  void BeginCall() { hold_ = false; }
+  bool HoldsReply() const { return hold_; }
   // The call in progress may be answered only once the log is on disk.
-  void RequireDurable() { unsynced_ = true; }
-  // Replies wait: records that must be durable are not on disk yet.
-  bool HoldsReplies() const { return unsynced_; }
+  void RequireDurable() { unsynced_ = hold_ = true; }
+  // The call returns a logged message: its reply waits for what is not yet on disk (the
+  // commit that made it visible, say).
+  void ReadsLogged() { hold_ = hold_ || unsynced_; }
   // Before replies go out: a checkpoint when one is due, else one fdatasync for everything
   // written since the last. A failing fdatasync ends the process: the disk may have lost
   // what callers would be told is safe.
@@ -86,7 +91,8 @@ class RecoveryLog {
   uint64_t checkpoint_bytes_ = 0; // size of the last checkpoint
   uint64_t next_id_ = 1;
   uint64_t next_uow_ = 1;
-  bool unsynced_ = false;
+  bool unsynced_ = false;         // records written since the last fdatasync must be durable
+  bool hold_ = false;             // the reply to the call in progress waits for fdatasync
   bool fail_writes_ = false;
   bool failing_ = false;          // the last write failed (reported once until one succeeds)
   size_t restored_ = 0;

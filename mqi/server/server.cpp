@@ -372,8 +372,10 @@ int Server::Run() {
       Client& c = *it->second;
       bool keep = true;
       if (fds[i].revents & POLLOUT) keep = Flush(c);
+      RecoveryLog* log = qm_.recovery_log();
+      if (log) log->BeginCall();
       if (keep && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) keep = ReadFrom(c) && ProcessFrames(c);
-      if (keep && !(qm_.recovery_log() && qm_.recovery_log()->HoldsReplies())) keep = Flush(c);
+      if (keep && !(log && log->HoldsReply())) keep = Flush(c);
       if (!keep || (c.close_after_write && c.out.empty())) Drop(fds[i].fd);
     }
   }
