@@ -318,6 +318,8 @@ int Fault(const std::vector<std::string>& args) {
     if (!Running(args[0])) return Fail("queue manager " + args[0] + " is not running");
     std::string ignored;
     AdminRequest(args[0], command, ignored);
+    // Gone once its socket refuses connections: a start that follows finds it stopped.
+    for (int i = 0; i < 200 && Running(args[0]); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::printf("queue manager %s crashed\n", args[0].c_str());
     return 0;
   }
