@@ -290,7 +290,8 @@ bool RecoveryLog::Checkpoint(QueueManager& qm, std::string& error) {
   };
   add(Record(kCounters).U64(next_id_).U64(next_uow_).Finish());
   for (const auto& [name, def] : catalog_) add(def ? *def : Record(kQueueDel).Str(name).Finish());
-  for (auto& [name, q] : qm.queues()) {
+  for (const auto& entry : qm.queues()) {
+    const Queue& q = entry.second;
     if (!Logged(q)) continue;
     q.messages.ForEach([&](const Message& m) {
       if (!ok || !m.log_id) return;
