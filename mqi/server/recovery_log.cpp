@@ -242,7 +242,11 @@ bool RecoveryLog::Define(const Queue& q) {
 
 bool RecoveryLog::Delete(std::string_view queue) {
   if (!Append(Record(kQueueDel).Str(queue).Finish())) return false;
-  catalog_[std::string(queue)] = std::nullopt;
+  // Only a queue the definition file makes needs its deletion kept through checkpoints.
+  if (from_file_.count(queue))
+    catalog_[std::string(queue)] = std::nullopt;
+  else
+    catalog_.erase(std::string(queue));
   return true;
 }
 
@@ -334,8 +338,7 @@ bool RecoveryLog::Start(QueueManager& qm, std::string& error) {
 }
 
 bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
-  std::set<std::string> from_file;   // queues the definition file made
-  for (const auto& [name, q] : qm.queues()) from_file.insert(name);
+  for (const auto& entry : qm.queues()) from_file_.insert(entry.first);
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return true;
@@ -435,7 +438,8 @@ bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
         QueueAttrs attrs;
         for (auto f : kIntFields) attrs.*f = b.I32();
         for (auto f : kTextFields) attrs.*f = b.Str();
-        if (!b.done() || !ValidObjectName(name)) return damaged(pos, "bad queue definition");
+        if (!b.done() || !ValidObjectName(name) || (attrs.type != MQQT_LOCAL && attrs.type != MQQT_MODEL))
+          return damaged(pos, "bad queue definition");
         Queue* q = qm.FindQueue(name);
         if (q && q->attrs.type != attrs.type) {
           qm.Delete(name, true);
@@ -457,7 +461,7 @@ bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
         if (!b.done()) return damaged(pos, "bad queue deletion");
         qm.Delete(name, true);
         drop_queue(name);
-        if (from_file.count(name))
+        if (from_file_.count(name))
           catalog_[name] = std::nullopt;
         else
           catalog_.erase(name);
@@ -472,7 +476,7 @@ bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
         if (b.I32() != static_cast<int32_t>(sizeof(MQMD))) return damaged(pos, "descriptor of another size");
         b.Raw(&m.md, sizeof(MQMD));
         m.data = b.Rest();
-        if (b.bad || !id) return damaged(pos, "bad message record");
+        if (b.bad || !id || m.md.Priority < 0 || m.md.Priority > 9) return damaged(pos, "bad message record");
         next_id_ = std::max(next_id_, id + 1);
         if (m.put_uow) {
           units[m.put_uow].push_back(id);
@@ -531,9 +535,10 @@ bool RecoveryLog::Recover(QueueManager& qm, std::string& error) {
     if (p.expiry) m->expires_at = steady + std::max<int64_t>(1, p.expiry - wall);
     Queue* q = qm.FindQueue(p.queue);
     if (!q || q->attrs.type != MQQT_LOCAL) {
-      std::fprintf(stderr, "recovery log: queue %s no longer exists; its message goes to %s\n", p.queue.c_str(),
-                   QueueManager::kDeadLetterQueue);
       q = qm.FindQueue(QueueManager::kDeadLetterQueue);
+      std::fprintf(stderr, "recovery log: queue %s no longer exists; its message %s\n", p.queue.c_str(),
+                   q ? "goes to the dead-letter queue" : "is dropped (no dead-letter queue)");
+      if (!q) continue;
     }
     qm.Restore(*q, std::move(m));
     ++restored_;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,6 +98,7 @@ class RecoveryLog {
   bool failing_ = false;          // the last write failed (reported once until one succeeds)
   size_t restored_ = 0;
   size_t backed_out_ = 0;
+  std::set<std::string, std::less<>> from_file_;   // queues the definition file makes
   // Run-time definitions by queue name: the QDEF record, or none for a deleted queue.
   std::map<std::string, std::optional<std::vector<uint8_t>>, std::less<>> catalog_;
 };
