@@ -190,7 +190,8 @@ int Serve(const std::string& qm) {
   if (!ApplyDefinitions(manager, defs, error)) return Fail(error);
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
   RecoveryLog recovery(QmDir(qm));
-  if (!recovery.Recover(manager, error) || !recovery.Start(manager, error)) return Fail(error);
+  if (!recovery.Lock(error) || !recovery.Recover(manager, error) || !recovery.Start(manager, error))
+    return Fail(error);
   manager.AttachLog(&recovery);
 
   const std::string path = SocketPath(qm);

@@ -5,15 +5,18 @@
 #include <cmqc.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "queue_manager.h"
 
@@ -187,6 +190,26 @@ RecoveryLog::RecoveryLog(std::string dir) : dir_(std::move(dir)), path_(dir_ + "
 
 RecoveryLog::~RecoveryLog() {
   if (fd_ >= 0) close(fd_);
+  if (lock_fd_ >= 0) close(lock_fd_);
+}
+
+// One process writes the log: a second queue manager process of the same name (two starts
+// racing) would interleave its records with the first's. A process that has just been
+// killed may hold the lock for a moment longer, so a start waits up to two seconds for it.
+bool RecoveryLog::Lock(std::string& error) {
+  const std::string path = dir_ + "/recovery.lock";
+  lock_fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock_fd_ < 0) {
+    error = "recovery log lock " + path + ": " + ErrorText(errno);
+    return false;
+  }
+  for (int i = 0; i < 200; ++i) {
+    if (flock(lock_fd_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  error = "recovery log " + path_ + " is held by another process of this queue manager";
+  return false;
 }
 
 bool RecoveryLog::Logged(const Queue& q) {

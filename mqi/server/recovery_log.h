@@ -41,6 +41,9 @@ class RecoveryLog {
   // backed out (their gets with BackoutCount raised). A torn record at the end is ignored;
   // other damage returns false with the file and offset in error. Writes nothing.
   bool Recover(QueueManager& qm, std::string& error);
+  // Takes the log for this process alone (false when another process holds it); then
+  // Recover and Start.
+  bool Lock(std::string& error);
   // Writes qm's state as a fresh log (dropping a torn end) and keeps it open for appending.
   bool Start(QueueManager& qm, std::string& error);
   // What Recover found: messages restored, units of work backed out.
@@ -87,6 +90,7 @@ class RecoveryLog {
   std::string dir_;
   std::string path_;
   int fd_ = -1;
+  int lock_fd_ = -1;
   uint64_t end_ = 0;              // where the next record goes
   uint64_t valid_end_ = 0;        // end of the last whole record Recover read
   uint64_t checkpoint_bytes_ = 0; // size of the last checkpoint
