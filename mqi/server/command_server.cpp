@@ -254,10 +254,7 @@ std::vector<std::vector<uint8_t>> CommandServer::Execute(const PcfCommand& cmd) 
           attrs.*r.field = p.strings[0];
         }
       }
-      if (existing)
-        existing->attrs = attrs;
-      else
-        qm_.Define(name, attrs);
+      if (const MQLONG rc = qm_.StoreDefinition(name, attrs)) return {Error(command, rc)};
       return ok();
     }
     case MQCMD_DELETE_Q: {

@@ -236,11 +236,12 @@ bool ApplyDefinition(QueueManager& qm, const Definition& d, std::string& done, s
       QueueAttrs attrs = DefaultAttrs(d.type);
       error = ApplyAttributes(d, attrs);
       if (!error.empty()) return false;
-      if (q)
-        q->attrs = attrs;
-      else
-        qm.Define(d.name, attrs);
-      done = what + (q ? " replaced" : " defined");
+      const bool existed = q != nullptr;
+      if (qm.StoreDefinition(d.name, attrs) != MQRC_NONE) {
+        error = what + ": the recovery log cannot be written";
+        return false;
+      }
+      done = what + (existed ? " replaced" : " defined");
       return true;
     }
     case Definition::Verb::kAlter: {
@@ -251,7 +252,10 @@ bool ApplyDefinition(QueueManager& qm, const Definition& d, std::string& done, s
       QueueAttrs attrs = q->attrs;
       error = ApplyAttributes(d, attrs);
       if (!error.empty()) return false;
-      q->attrs = attrs;
+      if (qm.StoreDefinition(d.name, attrs) != MQRC_NONE) {
+        error = what + ": the recovery log cannot be written";
+        return false;
+      }
       done = what + " altered";
       return true;
     }
@@ -261,6 +265,7 @@ bool ApplyDefinition(QueueManager& qm, const Definition& d, std::string& done, s
         case MQRC_UNKNOWN_OBJECT_NAME: error = what + " does not exist"; break;
         case MQRC_OBJECT_IN_USE: error = what + " is open"; break;
         case MQRC_Q_NOT_EMPTY: error = what + " is not empty (add PURGE to delete its messages too)"; break;
+        case MQRC_RESOURCE_PROBLEM: error = what + ": the recovery log cannot be written"; break;
         default: error = what + " cannot be deleted"; break;
       }
       return false;

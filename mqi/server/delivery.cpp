@@ -101,6 +101,7 @@ void QueueManager::Deliver(MQMD md, std::span<const uint8_t> data, std::string_v
   if (m->md.Persistence == MQPER_PERSISTENCE_AS_Q_DEF) m->md.Persistence = q->attrs.def_persistence;
   m->data.assign(data.begin(), data.end());
   if (md.Expiry > 0) m->expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
+  LogGenerated(*q, *m);
   Arrived(*Enqueue(*q, std::move(m)));
 }
 
@@ -111,6 +112,7 @@ Message* QueueManager::Enqueue(Queue& q, std::unique_ptr<Message> m) {
 
 void QueueManager::Expire(Message* m) {
   Report(*m, MQFB_EXPIRATION, MQRO_EXPIRATION_WITH_DATA, MQRO_EXPIRATION_WITH_FULL_DATA);
+  LogRemoval(*m);
   if (m->store) m->store->Take(m);
 }
 
@@ -155,6 +157,7 @@ void QueueManager::DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG rea
   const auto* h = reinterpret_cast<const uint8_t*>(&dlh);
   m->data.assign(h, h + sizeof dlh);
   m->data.insert(m->data.end(), data.begin(), data.end());
+  LogGenerated(*dlq, *m);
   Enqueue(*dlq, std::move(m));
   activity_ = true;
 }

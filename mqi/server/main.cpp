@@ -29,6 +29,7 @@
 #include "message_commands.h"
 #include "protocol.h"
 #include "qm_dir.h"
+#include "recovery_log.h"
 #include "server.h"
 #include "socket_io.h"
 #include "tcp_listener.h"
@@ -73,6 +74,7 @@ constexpr const char* kUsage =
     "  fault <qm> cmdserver stop|start           stop or start the command server alone\n"
     "  fault <qm> drop-connections               break every client connection (2009)\n"
     "  fault <qm> crash                          end the queue manager process at once\n"
+    "  fault <qm> log-write-fail|log-write-ok    recovery log writes fail as on a full disk, or not\n"
     "\n"
     "  help                                      this list\n"
     "\n"
@@ -87,9 +89,13 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 done, 1 failed (the reason on standard error), 2 unknown or no command.\n"
     "\n"
-    "Limits: messages and objects are held in memory only: nothing persists across a restart.\n"
-    "A single queue manager without channels produces no EXCEPTION reports (a put to a missing\n"
-    "or put-inhibited local queue fails at once with 2085 or 2051).\n";
+    "Persistent messages, units of work and queues defined, altered or deleted at run time are\n"
+    "kept in the recovery log (<qm folder>/recovery.log) and come back at the next start, after\n"
+    "a stop or a crash; non-persistent messages, temporary dynamic queues and subscriptions do\n"
+    "not. A damaged log stops the start, naming the file and offset, and is left as it is.\n"
+    "\n"
+    "Limits: without channels a queue manager produces no EXCEPTION reports (a put to a\n"
+    "missing or put-inhibited local queue fails at once with 2085 or 2051).\n";
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "vrqsim: %s\n", text.c_str());
@@ -193,6 +199,10 @@ int Serve(const std::string& qm) {
   QueueManager manager(qm);
   if (!ApplyDefinitions(manager, defs, error)) return Fail(error);
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
+  RecoveryLog recovery(QmDir(qm));
+  if (!recovery.Lock(error) || !recovery.Recover(manager, error) || !recovery.Start(manager, error))
+    return Fail(error);
+  manager.AttachLog(&recovery);
 
   const std::string path = SocketPath(qm);
   sockaddr_un addr{};
@@ -223,7 +233,8 @@ int Serve(const std::string& qm) {
   Server server(manager, cmd, fd);
   if (tcp_fd >= 0) server.AlsoListen(tcp_fd);
   server.UseSecurity(&security);
-  std::fprintf(stderr, "queue manager %s running (pid %d)\n", qm.c_str(), static_cast<int>(getpid()));
+  std::fprintf(stderr, "queue manager %s running (pid %d); recovery log %s: %zu messages restored, %zu units of work backed out\n",
+               qm.c_str(), static_cast<int>(getpid()), recovery.path().c_str(), recovery.restored(), recovery.backed_out());
   const int status = server.Run();
   cmd.Stop();
   close(fd);
@@ -252,6 +263,7 @@ int Start(const std::string& qm) {
   // reported here rather than only in the log of a server that did not start.
   QueueManager trial(qm);
   if (!ApplyDefinitions(trial, defs, error)) return Fail("definition file: " + error);
+  if (!RecoveryLog(QmDir(qm)).Recover(trial, error)) return Fail(error);
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return Fail("fork failed");
@@ -323,6 +335,8 @@ int Fault(const std::vector<std::string>& args) {
     if (!Running(args[0])) return Fail("queue manager " + args[0] + " is not running");
     std::string ignored;
     AdminRequest(args[0], command, ignored);
+    // Gone once its socket refuses connections: a start that follows finds it stopped.
+    for (int i = 0; i < 200 && Running(args[0]); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::printf("queue manager %s crashed\n", args[0].c_str());
     return 0;
   }

@@ -36,6 +36,7 @@ struct Message {
   int64_t expires_at = 0;      // SteadyMs() deadline; 0 = never
   uint32_t put_session = 0;    // uncommitted put of this session: invisible to gets
   uint32_t get_session = 0;    // got under this session's unit of work: locked
+  uint64_t log_id = 0;         // persistent and in the recovery log under this number
   MessageStore* store = nullptr;
   Link uow;                    // the messages of one unit of work (the session's list)
 

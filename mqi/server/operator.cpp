@@ -27,6 +27,7 @@ OperatorReply Clear(QueueManager& qm, const std::string& queue) {
     case MQRC_NONE: return {true, "queue " + queue + " cleared: " + std::to_string(depth) + " messages removed"};
     case MQRC_UNKNOWN_OBJECT_NAME: return {false, "queue " + queue + " does not exist"};
     case MQRC_OBJECT_TYPE_ERROR: return {false, "queue " + queue + " is not a local queue"};
+    case MQRC_RESOURCE_PROBLEM: return {false, "queue " + queue + ": the recovery log cannot be written"};
     default: return {false, "queue " + queue + " is open or holds uncommitted messages"};
   }
 }

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "conversion.h"
+#include "recovery_log.h"
 
 namespace vrqsim {
 
@@ -149,8 +150,7 @@ MQLONG QueueManager::Delete(std::string_view name, bool purge) {
   if (!q) return MQRC_UNKNOWN_OBJECT_NAME;
   if (q->open_input || q->open_output) return MQRC_OBJECT_IN_USE;
   if (!q->messages.empty() && !purge) return MQRC_Q_NOT_EMPTY;
-  Erase(*q);
-  return MQRC_NONE;
+  return Erase(*q) ? MQRC_NONE : MQRC_RESOURCE_PROBLEM;
 }
 
 MQLONG QueueManager::Clear(std::string_view name) {
@@ -158,11 +158,19 @@ MQLONG QueueManager::Clear(std::string_view name) {
   if (!q) return MQRC_UNKNOWN_OBJECT_NAME;
   if (q->attrs.type != MQQT_LOCAL) return MQRC_OBJECT_TYPE_ERROR;
   if (q->open_input || q->open_output || q->messages.held()) return MQRC_OBJECT_IN_USE;
+  if (log_ && RecoveryLog::Logged(*q)) {
+    if (!log_->Clear(q->name)) return MQRC_RESOURCE_PROBLEM;
+    log_->RequireDurable();
+  }
   q->messages.Clear();
   return MQRC_NONE;
 }
 
-void QueueManager::Erase(Queue& q) {
+bool QueueManager::Erase(Queue& q) {
+  if (log_ && RecoveryLog::Logged(q)) {
+    if (!log_->Delete(q.name)) return false;
+    log_->RequireDurable();
+  }
   if (q.messages.held()) {
     q.messages.ForEach([&](Message& m) {
       if (!m.held()) return;
@@ -171,6 +179,7 @@ void QueueManager::Erase(Queue& q) {
     });
   }
   queues_.erase(queues_.find(q.name));
+  return true;
 }
 
 bool QueueManager::InhibitPut(std::string_view queue, bool inhibit) {
@@ -307,6 +316,15 @@ std::optional<std::string> QueueManager::CreateDynamic(const Queue& model, std::
   QueueAttrs attrs = model.attrs;
   attrs.type = MQQT_LOCAL;
   Define(name, attrs);
+  const Queue& made = *FindQueue(name);
+  if (log_ && RecoveryLog::Logged(made)) {
+    if (!log_->Define(made)) {
+      queues_.erase(name);
+      reason = MQRC_RESOURCE_PROBLEM;
+      return std::nullopt;
+    }
+    log_->RequireDurable();
+  }
   return name;
 }
 
@@ -328,7 +346,7 @@ Outcome QueueManager::Close(Session& s, MQHOBJ hobj, MQLONG options) {
   }
   if (h.options & MQOO_OUTPUT) --q->open_output;
   const bool owner = q->owner_session == s.id && q->owner_handle == hobj;
-  if (owner || options) Erase(*q);
+  if ((owner || options) && !Erase(*q)) return Outcome::Fail(MQRC_RESOURCE_PROBLEM);
   return {};
 }
 
@@ -417,6 +435,7 @@ Outcome QueueManager::PutToQueue(Session& s, Queue& q, MQMD& md, const PutOption
   m->data.assign(data.begin(), data.end());
   if (md.Expiry > 0) m->expires_at = SteadyMs() + int64_t{md.Expiry} * 100;
   if (pmo.options & MQPMO_SYNCPOINT) m->put_session = s.id;
+  if (!LogPut(s, q, *m, pmo.options & MQPMO_SYNCPOINT)) return Outcome::Fail(MQRC_RESOURCE_PROBLEM);
   Message* stored = Enqueue(q, std::move(m));
   if (stored->put_session) {
     PushBack<&Message::uow>(s.unit_of_work, stored);
@@ -527,6 +546,7 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
   }
 
   Message& m = *found;
+  if (log_ && m.log_id) log_->ReadsLogged();
   if (gmo.options & MQGMO_CONVERT) {
     Convert(m, md, r.outcome);
   } else {
@@ -550,10 +570,11 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
     store.PlaceCursor(h->cursor, &m);
     return r;
   }
-  if (h->options & MQOO_SAVE_ALL_CONTEXT) h->saved_context = m.md;
   const bool syncpoint = (gmo.options & MQGMO_SYNCPOINT) ||
                          ((gmo.options & MQGMO_SYNCPOINT_IF_PERSISTENT) &&
                           m.md.Persistence == MQPER_PERSISTENT);
+  if (!LogGet(s, m, syncpoint)) return GetFailed(MQRC_RESOURCE_PROBLEM);
+  if (h->options & MQOO_SAVE_ALL_CONTEXT) h->saved_context = m.md;
   if (syncpoint) {
     store.Hold(&m, s.id);
     PushBack<&Message::uow>(s.unit_of_work, &m);
@@ -568,9 +589,22 @@ GetResult QueueManager::Get(Session& s, MQHOBJ hobj, MQMD& md, const GetOptions&
 
 // Commit and backout visit the unit of work's own messages only, in the order they were
 // put or got.
-void QueueManager::EndUnitOfWork(Session& s, bool commit) {
-  if (!s.in_unit_of_work) return;
+bool QueueManager::EndUnitOfWork(Session& s, bool commit) {
+  if (!s.in_unit_of_work) return true;
   s.in_unit_of_work = false;
+  const bool asked = commit;
+  if (log_ && s.log_uow) {
+    // A commit that cannot be logged backs the unit of work out, as IBM MQ does when its
+    // log is full; a backout needs no record to hold (a unit left open is backed out at
+    // restart), so its record is written when it can be.
+    if (commit && log_->Commit(s.log_uow)) {
+      log_->RequireDurable();
+    } else {
+      commit = false;
+      log_->Backout(s.log_uow);
+    }
+    s.log_uow = 0;
+  }
   while (Message* m = s.unit_of_work.head) {
     Unlink<&Message::uow>(s.unit_of_work, m);
     MessageStore& store = *m->store;
@@ -589,11 +623,11 @@ void QueueManager::EndUnitOfWork(Session& s, bool commit) {
     }
   }
   activity_ = true;
+  return commit == asked;
 }
 
 Outcome QueueManager::Commit(Session& s) {
-  EndUnitOfWork(s, true);
-  return {};
+  return EndUnitOfWork(s, true) ? Outcome{} : Outcome::Fail(MQRC_BACKED_OUT);
 }
 
 Outcome QueueManager::Backout(Session& s) {
@@ -783,7 +817,7 @@ Outcome QueueManager::SetAttrs(Session& s, MQHOBJ hobj, std::span<const MQLONG> 
         return Outcome::Fail(MQRC_SELECTOR_ERROR);
     }
   }
-  q->attrs = a;
+  if (const MQLONG rc = StoreDefinition(q->name, a)) return Outcome::Fail(rc);
   return {};
 }
 

@@ -22,6 +22,8 @@
 
 namespace vrqsim {
 
+class RecoveryLog;
+
 // Milliseconds on the monotonic clock (expiry and waits) and of wall time (put stamps).
 int64_t SteadyMs();
 int64_t WallMs();
@@ -94,6 +96,7 @@ struct Session {
   MQHOBJ next_handle = 101;
   bool in_unit_of_work = false;
   MessageList unit_of_work;    // the messages it put or got under syncpoint, in that order
+  uint64_t log_uow = 0;        // its unit of work's number in the recovery log, once it has one
 };
 
 struct PutOptions {
@@ -160,6 +163,9 @@ class QueueManager {
   const std::map<std::string, Queue, std::less<>>& queues() const { return queues_; }
   // Defines a queue; false when the name is taken.
   bool Define(std::string name, const QueueAttrs& attrs);
+  // Defines a queue or replaces the attributes of one, as a command asks at run time; the
+  // change is logged first (MQRC_RESOURCE_PROBLEM, nothing changed, when it cannot be).
+  MQLONG StoreDefinition(const std::string& name, const QueueAttrs& attrs);
   // Deletes a queue; reason when it cannot be deleted (open, not empty without purge).
   MQLONG Delete(std::string_view name, bool purge);
   // Removes every message of a local queue; reason when it is open or a unit of work holds
@@ -175,6 +181,13 @@ class QueueManager {
   // message, as the report options of the original ask.
   static void ReplyIdentity(const MQMD& original, MQMD& reply);
 
+  // The recovery log that persistent work and run-time definitions go to (none: nothing is
+  // logged, as while the definition file is carried out and the log replayed).
+  void AttachLog(RecoveryLog* log) { log_ = log; }
+  RecoveryLog* recovery_log() const { return log_; }
+  // A message read back from the recovery log, put at the end of its queue.
+  void Restore(Queue& q, std::unique_ptr<Message> m);
+
   // Fault on demand: puts refused with 2051 on the queue (or allowed again).
   bool InhibitPut(std::string_view queue, bool inhibit);
 
@@ -187,8 +200,9 @@ class QueueManager {
   Queue* HandleQueue(const Handle& h);
   Message* Enqueue(Queue& q, std::unique_ptr<Message> m);
   void Expire(Message* m);
-  // Erases a queue with its messages, taking them out of the units of work holding them.
-  void Erase(Queue& q);
+  // Erases a queue with its messages, taking them out of the units of work holding them;
+  // false, with nothing erased, when the deletion of a logged queue cannot be logged.
+  bool Erase(Queue& q);
   OpenResult OpenQueue(Session& s, const ObjectRef& od, MQLONG options);
   std::optional<std::string> CreateDynamic(const Queue& model, std::string_view dyn, MQLONG& reason);
   Outcome PutToQueue(Session& s, Queue& q, MQMD& md, const PutOptions& pmo,
@@ -202,7 +216,16 @@ class QueueManager {
   void DeadLetter(MQMD md, std::span<const uint8_t> data, MQLONG reason, std::string_view queue,
                   std::string_view qmgr);
   bool IsLocalQmgr(std::string_view qmgr) const;
-  void EndUnitOfWork(Session& s, bool commit);
+  // Ends the unit of work; false when a commit could not be logged and it was backed out.
+  bool EndUnitOfWork(Session& s, bool commit);
+  // Logs a persistent message's put or get; false when the log cannot be written.
+  bool LogPut(Session& s, const Queue& q, Message& m, bool syncpoint);
+  bool LogGet(Session& s, const Message& m, bool syncpoint);
+  // A persistent message the queue manager makes (report, reply, dead letter) and one that
+  // expires: logged when the log can be written (else it is simply not kept, or comes back
+  // at restart to expire again).
+  void LogGenerated(const Queue& q, Message& m);
+  void LogRemoval(const Message& m);
   void Convert(Message& m, MQMD& md, Outcome& outcome);
 
   std::string name_;
@@ -214,6 +237,7 @@ class QueueManager {
   uint64_t dynamic_counter_ = 0;
   uint64_t next_incarnation_ = 1;
   bool activity_ = false;
+  RecoveryLog* log_ = nullptr;
   std::set<std::string> dead_lettered_;  // "queue reason" pairs already logged
 };
 

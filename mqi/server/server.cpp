@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "operator.h"
+#include "recovery_log.h"
 
 namespace vrqsim {
 
@@ -432,6 +433,10 @@ std::string Server::Admin(const std::string& command, int requester, bool& ok) {
     return std::to_string(fds.size()) + " connections dropped";
   }
   if (verb == "crash") _exit(9);
+  if ((verb == "log-write-fail" || verb == "log-write-ok") && qm_.recovery_log()) {
+    qm_.recovery_log()->FailWrites(verb == "log-write-fail");
+    return verb == "log-write-fail" ? "recovery log writes fail" : "recovery log writes succeed";
+  }
   ok = false;
   return "unknown request: " + command;
 }
@@ -472,6 +477,8 @@ int Server::Run() {
     std::fprintf(stderr, "TCP connections limited to %zu by the descriptor limit %zu\n", tcp_limit_, descriptors);
   while (!stopping_ && !g_stop) {
     Settle();
+    // Replies held for the recovery log go out after one fdatasync for all of them.
+    if (RecoveryLog* log = qm_.recovery_log()) log->MakeDurable(qm_);
     const int64_t now = SteadyMs();
     DropUnopened(now);
     // A listener is left out of the poll while accepting is paused, so that a process out
@@ -497,11 +504,14 @@ int Server::Run() {
       Client& c = *it->second;
       bool keep = true;
       if (fds[i].revents & POLLOUT) keep = Flush(c);
+      RecoveryLog* log = qm_.recovery_log();
+      if (log) log->BeginCall();
       if (keep && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) keep = ReadFrom(c) && ProcessFrames(c);
-      if (keep) keep = Flush(c);
+      if (keep && !(log && log->HoldsReply())) keep = Flush(c);
       if (!keep || (c.close_after_write && c.out.empty())) Drop(fds[i].fd);
     }
   }
+  if (RecoveryLog* log = qm_.recovery_log()) log->MakeDurable(qm_);
   std::vector<int> all;
   for (auto& [fd, c] : clients_) {
     Flush(*c);

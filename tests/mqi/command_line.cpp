@@ -45,7 +45,7 @@ TEST(MqiCommandLine, LifecycleAndUsage) {
 
   auto usage = Sim({"--help"}, env);
   EXPECT_EQ(usage.status, 0);
-  EXPECT_NE(usage.out.find("nothing persists across a restart"), std::string::npos);
+  EXPECT_NE(usage.out.find("kept in the recovery log"), std::string::npos);
   EXPECT_NE(usage.out.find("produces no EXCEPTION reports"), std::string::npos);
   EXPECT_EQ(Sim({}, env).status, 2);
 }

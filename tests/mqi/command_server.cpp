@@ -4,6 +4,7 @@
 #include <cmqc.h>
 #include <cmqcfc.h>
 
+#include <sstream>
 #include <vector>
 
 #include "mqi_test.h"
@@ -176,4 +177,28 @@ TEST_F(MqiCommandServer, StoppedCommandServerLeavesNoInputOpener) {
   EXPECT_EQ(Get(c.hconn, reply, MQGMO_WAIT, 300).r.rc, MQRC_NO_MSG_AVAILABLE);
   ASSERT_TRUE(qm.Fault({"cmdserver", "start"}));
   EXPECT_EQ(Read().size(), 1u);  // the waiting ping is answered
+}
+
+// Queues created, changed and deleted by PCF are in the recovery log: a crash keeps them.
+TEST_F(MqiCommandServer, QueueChangesSurviveACrash) {
+  Send(Pcf(MQCMD_CREATE_Q).Str(MQCA_Q_NAME, "APP.NEW").Int(MQIA_Q_TYPE, MQQT_LOCAL).Int(MQIA_MAX_Q_DEPTH, 33).bytes);
+  EXPECT_EQ(Read().at(0).header.CompCode, MQCC_OK);
+  Send(Pcf(MQCMD_CHANGE_Q).Str(MQCA_Q_NAME, "APP.ONE").Int(MQIA_Q_TYPE, MQQT_LOCAL).Int(MQIA_MAX_Q_DEPTH, 44).bytes);
+  EXPECT_EQ(Read().at(0).header.CompCode, MQCC_OK);
+  Send(Pcf(MQCMD_DELETE_Q).Str(MQCA_Q_NAME, "APP.TWO").bytes);
+  EXPECT_EQ(Read().at(0).header.CompCode, MQCC_OK);
+  ASSERT_TRUE(qm.Fault({"crash"}));
+  ASSERT_TRUE(qm.Start());
+  const std::string table = qm.Command({"display", "QM.CMD", "APP.*"}).out;
+  auto row = [&](const std::string& queue) {
+    const size_t at = table.find("\n" + queue + " ");
+    if (at == std::string::npos) return std::string();
+    std::istringstream fields(table.substr(at + 1, table.find('\n', at + 1) - at - 1));
+    std::string name, type, depth, max_depth;
+    fields >> name >> type >> depth >> max_depth;
+    return max_depth;
+  };
+  EXPECT_EQ(row("APP.NEW"), "33") << table;
+  EXPECT_EQ(row("APP.ONE"), "44") << table;
+  EXPECT_EQ(row("APP.TWO"), "") << table;
 }
