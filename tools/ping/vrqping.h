@@ -80,8 +80,13 @@ struct PingIndicators {
 int64_t curUtcTimeMsec();
 int64_t cnv_milltm(const char* time8);
 int64_t cnv_millts(const char* date8, const char* time8);
-// Seconds of a broken-down time read as local time, daylight saving left to the system.
-int64_t LocalSeconds(std::tm* tm);
+// Seconds since 1970 of broken-down UTC fields (no time zone involved).
+int64_t UtcSeconds(const std::tm& tm);
+// What the C library adds to a UTC time when it reads its fields as local time
+// (mktime(gmtime(utc)) - utc), daylight saving left to the system; cached per thread.
+int64_t LocalOffsetSeconds(int64_t utc);
+// A monotonic clock in microseconds: the round trips of the histogram and the outputs.
+int64_t MonotonicMicros();
 
 // Sets the defaults of a zeroed record.
 void SetPingDefaults(PingArgs* args);
