@@ -39,9 +39,9 @@ int Finish(const PingArgs* args, int* reason) {
   return *reason == 0 ? 1 : 0;
 }
 
-// Pads the ping with an MQCACF_ESCAPE_TEXT string so that its PCF bytes reach the
-// requested size; without memory for the text the ping goes unpadded.
-void Pad(PcfMessage* msg, int32_t size) {
+}  // namespace
+
+void PadPing(PcfMessage* msg, int32_t size) {
   int32_t length = PcfLength(msg);
   if (size <= 0 || size <= length) return;
   std::string text;
@@ -54,6 +54,8 @@ void Pad(PcfMessage* msg, int32_t size) {
   if (CreatePcfStrAttr(&attr, MQCACF_ESCAPE_TEXT, text.c_str())) AppendAttr(msg, &attr);
   DeleteMessage(&attr);
 }
+
+namespace {
 
 MQLONG ReportOptions(const PingArgs* args) {
   MQLONG report = MQRO_PASS_MSG_ID | MQRO_PASS_CORREL_ID;
@@ -119,7 +121,7 @@ int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
     *reason = MQRC_STORAGE_NOT_AVAILABLE;  // no ping could be built, so none was sent
     return 0;
   }
-  Pad(msg, args->lSize);
+  PadPing(msg, args->lSize);
   int32_t length = PcfLength(msg);
   std::printf("\nPinging %s(%s) using %ld byte %d(msgs) batch....\n\n", args->szQMgrName,
               args->szQueueName, static_cast<long>(length), args->lBatch);
