@@ -62,7 +62,7 @@ install_packages() {  # packages...; installs those not installed yet
 # --- 1. packages ------------------------------------------------------------------------
 packages=(cmake ninja-build ccache g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev libcrypt-dev netbase python3
-          nlohmann-json3-dev prometheus)
+          nlohmann-json3-dev prometheus libcpp-httplib-dev curl)
 install_packages "${packages[@]}" || { echo "FAILED: apt-get install"; exit 1; }
 
 # ccache keeps the compilers' results between runs; the first run fills it.
@@ -268,6 +268,12 @@ if [ "${VRQ_SKIP_IBM:-0}" != 1 ]; then
     esac
     echo "IBM headers step: $((SECONDS - ibm_start)) s"
   fi
+fi
+
+# --- vrqmq --serve behind a real Prometheus server (about a minute) ------------------------
+if [ "${gcc_ok:-1}" -eq 0 ] && [ "${VRQ_SKIP_PROMETHEUS:-0}" != 1 ]; then
+  step "vrqmq --serve behind Prometheus"
+  "$root/scripts/prometheus-check.sh" build/gcc || failed+=("vrqmq --serve behind Prometheus")
 fi
 
 # --- summary -------------------------------------------------------------------------------
