@@ -282,7 +282,9 @@ ProbeResult TargetProber::Probe(int32_t deadlineMs) {
   ProbeResult r;
   std::unique_lock<std::mutex> lock(shared_->mutex);
   uint64_t mine = ++shared_->asked;
-  shared_->deadlineUs = deadlineUs;
+  // The thread stops reading a little before the caller stops waiting, so that a target
+  // that does not answer in time is reported with its own reason.
+  shared_->deadlineUs = deadlineUs - std::clamp<int64_t>(int64_t{ms} * 100, 20000, 200000);
   shared_->wake.notify_one();
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   if (shared_->done.wait_until(lock, until, [&] { return shared_->finished >= mine; })) {
