@@ -19,7 +19,7 @@
 # Environment: VRQ_JOBS (parallel build jobs, default: number of cores),
 #              VRQ_FUZZ_SECONDS (per fuzz target, default 20), VRQ_SKIP_SAN=1, VRQ_SKIP_FUZZ=1,
 #              VRQ_SKIP_WIN32=1, VRQ_SKIP_WIN64=1,
-#              VRQ_SKIP_NODE=1, VRQ_SKIP_IBM=1.
+#              VRQ_SKIP_NODE=1, VRQ_SKIP_IBM=1, VRQ_SKIP_TSAN=1, VRQ_SKIP_PROMETHEUS=1.
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -268,6 +268,12 @@ if [ "${VRQ_SKIP_IBM:-0}" != 1 ]; then
     esac
     echo "IBM headers step: $((SECONDS - ibm_start)) s"
   fi
+fi
+
+# --- ThreadSanitizer over vrqmq's serve mode (a few minutes: its tests, vrqmq, vrqsim) -------
+if [ "${VRQ_SKIP_TSAN:-0}" != 1 ]; then
+  step "ThreadSanitizer: serve mode"
+  "$root/scripts/tsan-check.sh" build/clang-tsan || failed+=("ThreadSanitizer: serve mode")
 fi
 
 # --- vrqmq --serve behind a real Prometheus server (about a minute) ------------------------
