@@ -1,5 +1,7 @@
-// The ping utility's platform parts on POSIX systems: the clocks, the copy of standard
-// output that a machine-readable output keeps, and the replacing write of a file.
+// The ping utility's platform parts on POSIX systems: the clocks and UTC fields, the copy
+// of standard output that a machine-readable output keeps, the replacing write of a file
+// and the host name look-up behind a failed publish.
+#include <netdb.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +16,11 @@ int64_t curUtcTimeMsec() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   return (static_cast<int64_t>(now.tv_sec) + LocalOffsetSeconds(now.tv_sec)) * 1000 + now.tv_nsec / 1000000;
+}
+
+bool UtcFields(int64_t utc, std::tm* tm) {
+  time_t t = static_cast<time_t>(utc);
+  return gmtime_r(&t, tm) != nullptr;
 }
 
 int64_t MonotonicMicros() {
@@ -44,4 +51,15 @@ bool WriteFileAtomically(const std::string& path, const std::string& text) {
   std::remove(temp.c_str());
   errno = saved;
   return false;
+}
+
+std::string HostLookupError(const char* host) {
+  if (host == nullptr || *host == '\0') return "no host name";
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  const int rc = getaddrinfo(host, nullptr, &hints, &found);
+  if (found != nullptr) freeaddrinfo(found);
+  if (rc == 0) return std::string();
+  return std::string("host name look-up of \"") + host + "\" failed: " + gai_strerror(rc);
 }

@@ -1,5 +1,8 @@
-// The ping utility's platform parts on Windows: the clocks, the copy of standard output
-// that a machine-readable output keeps, and the replacing write of a file.
+// The ping utility's platform parts on Windows: the clocks and UTC fields, the copy of
+// standard output that a machine-readable output keeps, the replacing write of a file and
+// the host name look-up behind a failed publish.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -25,6 +28,11 @@ int64_t curUtcTimeMsec() {
   tm.tm_sec = now.wSecond;
   int64_t utc = UtcSeconds(tm);
   return (utc + LocalOffsetSeconds(utc)) * 1000 + now.wMilliseconds;
+}
+
+bool UtcFields(int64_t utc, std::tm* tm) {
+  time_t t = static_cast<time_t>(utc);
+  return gmtime_s(tm, &t) == 0;
 }
 
 int64_t MonotonicMicros() {
@@ -54,4 +62,15 @@ bool WriteFileAtomically(const std::string& path, const std::string& text) {
   std::remove(temp.c_str());
   errno = saved;
   return false;
+}
+
+std::string HostLookupError(const char* host) {
+  if (host == nullptr || *host == '\0') return "no host name";
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  const int rc = getaddrinfo(host, nullptr, &hints, &found);
+  if (found != nullptr) freeaddrinfo(found);
+  if (rc == 0) return std::string();
+  return std::string("host name look-up of \"") + host + "\" failed: " + gai_strerror(rc);
 }

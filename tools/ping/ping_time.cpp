@@ -48,13 +48,8 @@ int64_t LocalOffsetSeconds(int64_t utc) {
   thread_local Cache cache;
   const int64_t slot = utc >= 0 ? utc / kShiftSlotSeconds : -((-utc + kShiftSlotSeconds - 1) / kShiftSlotSeconds);
   if (slot != cache.slot) {
-    time_t t = static_cast<time_t>(utc);
     std::tm tm{};
-#if defined(_WIN32)
-    gmtime_s(&tm, &t);
-#else
-    gmtime_r(&t, &tm);
-#endif
+    UtcFields(utc, &tm);
     tm.tm_isdst = -1;
     cache.shift = static_cast<int64_t>(std::mktime(&tm)) - utc;
     cache.slot = slot;

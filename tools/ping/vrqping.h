@@ -85,6 +85,8 @@ int64_t UtcSeconds(const std::tm& tm);
 // What the C library adds to a UTC time when it reads its fields as local time
 // (mktime(gmtime(utc)) - utc), daylight saving left to the system; cached per thread.
 int64_t LocalOffsetSeconds(int64_t utc);
+// The broken-down UTC fields of a time; false when it has none.
+bool UtcFields(int64_t utc, std::tm* tm);
 // A monotonic clock in microseconds: the round trips of the histogram and the outputs.
 int64_t MonotonicMicros();
 
