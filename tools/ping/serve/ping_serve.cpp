@@ -5,6 +5,7 @@
 #include <cmqxc.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -49,6 +50,23 @@ std::string Html(std::string_view s) {
       case '&': out += "&amp;"; break;
       case '"': out += "&quot;"; break;
       default: out += c;
+    }
+  }
+  return out;
+}
+
+// A query parameter value with everything but unreserved characters percent-encoded.
+std::string UrlEncoded(std::string_view s) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (char c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += c;
+    } else {
+      out += '%';
+      out += hex[u >> 4];
+      out += hex[u & 15];
     }
   }
   return out;
@@ -255,17 +273,24 @@ TargetProber::TargetProber(ServeTarget target)
   thread_ = std::thread([s = shared_] { ProberThread(s); });
 }
 
-TargetProber::~TargetProber() {
+TargetProber::~TargetProber() { Stop(std::chrono::steady_clock::now() + std::chrono::seconds(5)); }
+
+void TargetProber::Tell() {
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->stop = true;
   }
   shared_->wake.notify_all();
+}
+
+void TargetProber::Stop(std::chrono::steady_clock::time_point until) {
+  if (!thread_.joinable()) return;
+  Tell();
   // A thread held in an MQI call by a queue manager that does not answer is not waited
-  // for long: it keeps the shared state alive by itself and ends when the call does (or
-  // with the process).
+  // for past until: it keeps the shared state alive by itself and ends when the call does
+  // (or with the process).
   std::unique_lock<std::mutex> lock(shared_->mutex);
-  if (shared_->done.wait_for(lock, std::chrono::seconds(5), [&] { return shared_->exited; })) {
+  if (shared_->done.wait_until(lock, until, [&] { return shared_->exited; })) {
     lock.unlock();
     thread_.join();
   } else {
@@ -373,6 +398,11 @@ ProbeService::~ProbeService() {
   }
   scheduleWake_.notify_all();
   if (schedule_.joinable()) schedule_.join();
+  // Every thread is told first, so that threads held by hung queue managers share one
+  // grace period rather than one each.
+  for (auto& p : probers_) p->Tell();
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (auto& p : probers_) p->Stop(until);
 }
 
 TargetProber* ProbeService::Find(std::string_view name) const {
@@ -462,7 +492,7 @@ std::string ProbeService::LandingPage() const {
     std::string result = !c.haveLast ? "not probed yet" : c.last.success ? "success" : "failed: " + FailureLabel(c.last);
     h += "<tr><td>" + Html(t.name) + "</td><td>" + Html(t.qmgr) + "</td><td>" +
          Html(t.mqserver.empty() ? "local bindings" : t.mqserver) + "</td><td>" + Html(result) + "</td><td>" +
-         (c.haveLast ? PromValue(c.last.durationSeconds) : "") + "</td><td><a href=\"/probe?target=" + Html(t.name) +
+         (c.haveLast ? PromValue(c.last.durationSeconds) : "") + "</td><td><a href=\"/probe?target=" + UrlEncoded(t.name) +
          "\">probe</a></td></tr>\n";
   }
   h += "</table>\n</body></html>\n";

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -92,6 +93,11 @@ class TargetProber {
     ProbeResult last;
   };
   Counters Snapshot() const;
+
+  // Asks the thread to end; Stop also waits for it until the time given, and leaves a
+  // thread still held in an MQI call to end on its own.
+  void Tell();
+  void Stop(std::chrono::steady_clock::time_point until);
 
   struct Shared;  // between the callers and the target's thread (ping_serve.cpp)
 
