@@ -3,6 +3,7 @@
 // that differences between them are true elapsed milliseconds whatever the local zone.
 // The shift is asked of the C library once per quarter hour of the calendar (zone rules
 // change on such boundaries), not once per ping: mktime reads the zone file each call.
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -51,7 +52,14 @@ int64_t LocalOffsetSeconds(int64_t utc) {
     std::tm tm{};
     UtcFields(utc, &tm);
     tm.tm_isdst = -1;
+    // mktime reads the zone settings again on each call; calls from several threads are
+    // made one at a time (a spin lock: the Windows runtime has no std::mutex, and this runs
+    // once per quarter hour and thread).
+    static std::atomic_flag busy = ATOMIC_FLAG_INIT;
+    while (busy.test_and_set(std::memory_order_acquire)) {
+    }
     cache.shift = static_cast<int64_t>(std::mktime(&tm)) - utc;
+    busy.clear(std::memory_order_release);
     cache.slot = slot;
   }
   return cache.shift;
