@@ -4,8 +4,6 @@
 // textfile collector and for the serve mode's endpoints.
 #include "ping_figures.h"
 
-#include <cmqc.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>

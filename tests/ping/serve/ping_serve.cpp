@@ -116,18 +116,24 @@ class ServeProbes : public ::testing::Test {
     ASSERT_EQ(qm.Command({"start", "SERVE.SLOW"}).status, 0);
     // Five pings need 2.5 s of this command server; its target's deadline is 1 s.
     ASSERT_EQ(qm.Command({"fault", "SERVE.SLOW", "cmdserver", "delay", "500"}).status, 0);
+    // No model queue: the reply queue cannot be opened.
+    ASSERT_EQ(qm.Command({"create", "SERVE.BARE"}).status, 0);
+    ASSERT_EQ(qm.Command({"start", "SERVE.BARE"}).status, 0);
   }
   void TearDown() override {
-    if (qm.running()) qm.Command({"stop", "SERVE.SLOW"});
+    if (!qm.running()) return;
+    qm.Command({"stop", "SERVE.SLOW"});
+    qm.Command({"stop", "SERVE.BARE"});
   }
   vrqtest::StandinQm qm{"SERVE.QM", kDefinitions};
 };
 
-// Eight threads probe a healthy, a slow and a missing queue manager at once: every probe
-// ends within its own deadline with its own result, and the counts add up.
+// Eight threads probe a healthy, a slow and a missing queue manager, and one whose reply
+// queue cannot be opened, at once: every probe ends within its own deadline with its own
+// result, and the counts add up.
 TEST_F(ServeProbes, TargetsAreProbedConcurrentlyAndIndependently) {
   ProbeService service({Target("ok", "SERVE.QM", 10000), Target("slow", "SERVE.SLOW", 1000),
-                        Target("gone", "NO.SUCH.QM", 1000)},
+                        Target("gone", "NO.SUCH.QM", 1000), Target("bare", "SERVE.BARE", 1000)},
                        64);
   constexpr int kThreads = 8, kRounds = 3;
   struct Seen {
@@ -138,9 +144,9 @@ TEST_F(ServeProbes, TargetsAreProbedConcurrentlyAndIndependently) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      const char* names[] = {"ok", "slow", "gone"};
-      for (int i = 0; i < kRounds * 3; ++i) {
-        std::string name = names[(t + i) % 3], body;
+      const char* names[] = {"ok", "slow", "gone", "bare"};
+      for (int i = 0; i < kRounds * 4; ++i) {
+        std::string name = names[(t + i) % 4], body;
         auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(service.Probe(name, 0, &body), ProbeService::Outcome::kOk);
         seen[t].push_back({name, body, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
@@ -163,7 +169,7 @@ TEST_F(ServeProbes, TargetsAreProbedConcurrentlyAndIndependently) {
         if (s.name == "slow")
           EXPECT_TRUE(reason == "MQRC_NO_MSG_AVAILABLE" || reason == "DEADLINE_EXCEEDED") << s.body;
         else
-          EXPECT_EQ(reason, "MQRC_Q_MGR_NAME_ERROR") << s.body;
+          EXPECT_EQ(reason, s.name == "gone" ? "MQRC_Q_MGR_NAME_ERROR" : "MQRC_UNKNOWN_OBJECT_NAME") << s.body;
         EXPECT_LT(s.seconds, 1.0 + 4.0) << s.name;  // its deadline, and time to spare
       }
     }

@@ -1,8 +1,8 @@
 // The serve mode's probes: one thread per target holding its connection, the metrics of a
 // probe and of the process, and the landing page.
 #include <cmqc.h>
-#include <cmqcfc.h>
 #include <cmqxc.h>
+#include <cmqcfc.h>
 
 #include <algorithm>
 #include <cctype>
