@@ -10,6 +10,14 @@ if(VRQ_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(VRQ_TSAN)
+  if(VRQ_SANITIZE)
+    message(FATAL_ERROR "VRQ_TSAN and VRQ_SANITIZE cannot be combined")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(VRQ_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "VRQ_FUZZ needs clang (libFuzzer)")
@@ -20,7 +28,7 @@ endif()
 
 # Every shared library names the libraries it calls, so that none depends on symbols
 # left to the loading program.
-if(NOT WIN32 AND NOT VRQ_SANITIZE)
+if(NOT WIN32 AND NOT VRQ_SANITIZE AND NOT VRQ_TSAN)
   set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -Wl,--no-undefined")
 endif()
 

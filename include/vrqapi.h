@@ -993,6 +993,8 @@ VRQAPI_API char* MapExitResponse2(MQLONG value, char* out);
 VRQAPI_API char* APICallerType(MQLONG value, char* out);
 /* The full MQFB constant name ("MQFB_COA", "MQFB_IMS_FIRST"). */
 VRQAPI_API char* MapFeedback(MQLONG value, char* out);
+/* The MQRC constant name of a reason code ("MQRC_UNKNOWN_OBJECT_NAME"). */
+VRQAPI_API char* MapReason(MQLONG value, char* out);
 /* The MQI call of an API-exit function identifier ("MQCONN", "MQPUT1", "MQCALLBACK"). */
 VRQAPI_API char* MapFunctionId(MQLONG value, char* out);
 /* Channel types: SENDER, SERVER, RECEIVER, REQUESTER, CLNTCONN, SVRCONN, CLUSRCVR, CLUSSDR. */

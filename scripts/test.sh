@@ -21,7 +21,7 @@
 # Environment: VRQ_JOBS (parallel build jobs, default: number of cores),
 #              VRQ_FUZZ_SECONDS (per fuzz target, default 20), VRQ_SKIP_SAN=1, VRQ_SKIP_FUZZ=1,
 #              VRQ_SKIP_WIN32=1, VRQ_SKIP_WIN64=1,
-#              VRQ_SKIP_NODE=1, VRQ_SKIP_IBM=1.
+#              VRQ_SKIP_NODE=1, VRQ_SKIP_IBM=1, VRQ_SKIP_TSAN=1, VRQ_SKIP_PROMETHEUS=1.
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -84,7 +84,7 @@ install_packages() {  # packages...; installs those not installed yet
 packages=(cmake ninja-build ccache g++ clang libclang-rt-14-dev lld libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev libcrypt-dev netbase python3
           nlohmann-json3-dev prometheus lintian rpm dpkg-dev fakeroot file
-          libcpp-httplib-dev libyaml-dev openssl)
+          libcpp-httplib-dev libyaml-dev openssl curl)
 # Node.js and npm for IBM's binding and IBM's headers; a node already installed (a newer one
 # from elsewhere, with its own npm) is kept.
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
@@ -345,6 +345,18 @@ else
   step "Debian and RPM packages"
   pkg_sudo=""; [ "$(id -u)" -ne 0 ] && pkg_sudo="sudo -E"
   $pkg_sudo "$root/scripts/check-packages.sh" build/pkg || failed+=("packages")
+fi
+
+# --- ThreadSanitizer over vrqmq's serve mode (a few minutes: its tests, vrqmq, vrqsim) -------
+if [ "${VRQ_SKIP_TSAN:-0}" != 1 ]; then
+  step "ThreadSanitizer: serve mode"
+  "$root/scripts/tsan-check.sh" build/clang-tsan || failed+=("ThreadSanitizer: serve mode")
+fi
+
+# --- vrqmq --serve behind a real Prometheus server (about a minute) ------------------------
+if [ "${gcc_ok:-1}" -eq 0 ] && [ "${VRQ_SKIP_PROMETHEUS:-0}" != 1 ]; then
+  step "vrqmq --serve behind Prometheus"
+  "$root/scripts/prometheus-check.sh" build/gcc || failed+=("vrqmq --serve behind Prometheus")
 fi
 
 # --- summary -------------------------------------------------------------------------------

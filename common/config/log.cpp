@@ -26,8 +26,14 @@ char g_assert_text[512];
 
 // The standard 24-character local date text and its newline, e.g. "Sun Dec  6 20:26:37 2026\n".
 void LocalDate(char (&out)[64]) {
+  // The reentrant conversion: LOGMSG may be called from several threads at once.
   std::time_t now = std::time(nullptr);
-  const std::tm* t = std::localtime(&now);
+  std::tm local{};
+#if defined(_WIN32)
+  const std::tm* t = localtime_s(&local, &now) == 0 ? &local : nullptr;
+#else
+  const std::tm* t = localtime_r(&now, &local);
+#endif
   if (t == nullptr) {
     std::snprintf(out, sizeof out, "??? ??? ?? ??:??:?? ????\n");
     return;

@@ -239,6 +239,12 @@ VRQAPI_API char* MapFeedback(MQLONG value, char* out) {
   return NameOr(kFeedback, value, out, kDecimal);
 }
 
+VRQAPI_API char* MapReason(MQLONG value, char* out) {
+  if (out == nullptr) return nullptr;
+  const char* name = MQRC_STR(value);
+  return name[0] != '\0' ? Write(out, name) : WriteNumber(out, kDecimal, value);
+}
+
 VRQAPI_API char* MapFunctionId(MQLONG value, char* out) {
   return NameOr(kFunctionId, value, out, kDecimal);
 }

@@ -49,8 +49,10 @@ BlockRecord* Find(const void* p) {
 
 extern "C" {
 
+// The allocation operations touch no shared state (the memory log's stream is chosen
+// when it is first written), so any number of threads may allocate at once. The block
+// list and the memory log are for one thread: a program's start-up and diagnostics.
 int fNewMemory(void** slot, size_t size, const char* /*module*/) {
-  DefaultLog();
   if (slot == nullptr) return 0;
   *slot = RawAlloc(nullptr, size);
   if (*slot == nullptr) return 0;
@@ -59,7 +61,6 @@ int fNewMemory(void** slot, size_t size, const char* /*module*/) {
 }
 
 int fSizeMemory(void** slot, size_t size) {
-  DefaultLog();
   if (slot == nullptr) return 0;
   void* grown = RawAlloc(*slot, size);
   if (grown == nullptr) return 0;

@@ -51,7 +51,13 @@ constexpr int kCfhReasonAt = 28;
 std::array<char, 9> TimeOfDay() {
   std::array<char, 9> text{};
   const std::time_t now = std::time(nullptr);
-  if (const std::tm* local = std::localtime(&now)) std::strftime(text.data(), text.size(), "%H:%M:%S", local);
+  std::tm local{};
+#if defined(_WIN32)
+  const bool ok = localtime_s(&local, &now) == 0;
+#else
+  const bool ok = localtime_r(&now, &local) != nullptr;
+#endif
+  if (ok) std::strftime(text.data(), text.size(), "%H:%M:%S", &local);
   return text;
 }
 

@@ -10,6 +10,8 @@
 #include <climits>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <cmqc.h>
 
@@ -70,8 +72,13 @@ std::string AccountingToken() {
   return token;
 }
 
+// The reentrant look-up: threads of one program may connect at the same time.
 std::string UserName() {
-  if (const passwd* pw = getpwuid(geteuid())) return std::string(pw->pw_name).substr(0, 12);
+  passwd entry{};
+  passwd* pw = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &pw) == 0 && pw != nullptr)
+    return std::string(pw->pw_name).substr(0, 12);
   return std::to_string(geteuid()).substr(0, 12);
 }
 

@@ -164,12 +164,14 @@ void CommandServer::Stop() {
 
 void CommandServer::Poll() {
   while (Session* s = qm_.FindSession(session_)) {
+    if (delay_ms_ > 0 && SteadyMs() < next_due_) return;
     MQMD md = {MQMD_DEFAULT};
     GetOptions gmo;
     gmo.options = MQGMO_NO_SYNCPOINT | MQGMO_ACCEPT_TRUNCATED_MSG;
     GetResult r = qm_.Get(*s, hobj_, md, gmo, static_cast<MQLONG>(kMaxMsgLength));
     if (r.outcome.failed()) return;
     Answer(md, r.data);
+    if (delay_ms_ > 0) next_due_ = SteadyMs() + delay_ms_;
   }
 }
 

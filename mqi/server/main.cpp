@@ -72,6 +72,7 @@ constexpr const char* kUsage =
     "  fault <qm> put-inhibit <queue>            puts to the queue fail with 2051\n"
     "  fault <qm> put-allow <queue>              puts to the queue are allowed again\n"
     "  fault <qm> cmdserver stop|start           stop or start the command server alone\n"
+    "  fault <qm> cmdserver delay <ms>           answer one command per <ms> (0: at once)\n"
     "  fault <qm> drop-connections               break every client connection (2009)\n"
     "  fault <qm> crash                          end the queue manager process at once\n"
     "  fault <qm> log-write-fail|log-write-ok    recovery log writes fail as on a full disk, or not\n"

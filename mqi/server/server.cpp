@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -417,6 +418,14 @@ std::string Server::Admin(const std::string& command, int requester, bool& ok) {
     cmd_.Stop();
     return "command server stopped";
   }
+  if (verb == "cmdserver" && arg == "delay") {
+    const std::string ms = rest.size() > 6 ? rest.substr(rest.find("delay") + 6) : std::string();
+    char* end = nullptr;
+    const long long v = ms.empty() ? -1 : std::strtoll(ms.c_str(), &end, 10);
+    ok = v >= 0 && v <= 3600000 && end && *end == '\0';
+    if (ok) cmd_.SetDelay(v);
+    return ok ? "command server delay " + std::to_string(v) + " ms" : "cmdserver delay takes milliseconds (0 to 3600000)";
+  }
   if (verb == "cmdserver" && arg == "start") {
     ok = cmd_.Start();
     return ok ? "command server started" : "command server cannot open its queue";
@@ -456,6 +465,7 @@ void Server::Settle() {
 
 int Server::PollTimeout() const {
   int64_t until = next_expiry_;
+  if (const int64_t due = cmd_.NextDue(); due && due < until) until = due;
   const int64_t now = SteadyMs();
   for (const auto& [fd, c] : clients_) {
     if (c->waiting && c->deadline && c->deadline < until) until = c->deadline;

@@ -87,7 +87,7 @@ PingCycleFigures Cycle(const std::string& qmgr, const std::string& queue) {
   f.stats.lBytesReceived = 432;
   f.stats.llMaxRoundTrip = 9;
   f.indicators = ping_indicators(f.stats);
-  f.latency = {10, 3, 8, 9, 9, 9, 55, 5.5, 2.0};
+  f.latency = {10, 3000, 8000, 9000, 9000, 9000, 55000, 5500, 2000};  // microseconds
   f.reason = 2033;
   f.startMs = 1700000000000;
   f.endMs = 1700000000250;

@@ -46,6 +46,27 @@ TEST(PingTime, PutStampsLandOnTheClock) {
   EXPECT_LE(std::llabs(stamp - before), 2000);
 }
 
+// The calendar arithmetic behind the stamps, against the C library's own broken-down
+// UTC times, and the cached local shift against mktime on the same fields.
+TEST(PingTime, UtcFieldsAndTheLocalShift) {
+  // 1970-01-02, leap days of 2000 and 2024, 2038-01-19 and 2100-01-01 (what Windows'
+  // conversions also take).
+  const int64_t times[] = {86400, 951782400, 951868799, 1709164800, 1700000000, 2147483647, 4102444800};
+  for (int64_t t : times) {
+    std::tm tm{};
+    ASSERT_TRUE(UtcFields(t, &tm)) << t;
+    EXPECT_EQ(UtcSeconds(tm), t) << t;
+    std::tm local = tm;
+    local.tm_isdst = -1;
+    EXPECT_EQ(LocalOffsetSeconds(t), static_cast<int64_t>(std::mktime(&local)) - t) << t;
+  }
+  std::tm carried{};
+  carried.tm_year = 2023 - 1900;
+  carried.tm_mon = 13;  // February of the year after
+  carried.tm_mday = 29;
+  EXPECT_EQ(UtcSeconds(carried), 1709164800);  // 2024-02-29
+}
+
 TEST(PingIndicators, NothingReceivedDividesByNothing) {
   PingStats s{};
   PingIndicators d = ping_indicators(s);

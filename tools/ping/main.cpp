@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "ping_monitor.h"
 #include "vrqping.h"
@@ -77,6 +78,17 @@ int ExitStatus(int reason) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (IsServeCommandLine(argc, argv)) {
+    ServeOptions options;
+    std::string error;
+    if (!ParseServeArgs(argc, argv, &options, &error)) {
+      std::fprintf(stderr, "vrqmq: %s\nusage: vrqmq --serve=TARGETS_FILE [--listen=[ADDR]:PORT] "
+                   "[--interval=SECONDS] [--max-probes=N]\n", error.c_str());
+      return 1;
+    }
+    std::printf("VRQPING, V%s\n", kPingVersion);
+    return RunServe(options);
+  }
   PingArgs args{};
   PingStats stats{};
   SetPingDefaults(&args);

@@ -1,6 +1,6 @@
 // One ping cycle: connect and open the private queues, put a batch of PCF
-// ping-queue-manager commands stamped with their sequence number (MsgId) and send time
-// (CorrelId), then read the responses and the reports the pings asked for and accumulate
+// ping-queue-manager commands stamped with their sequence number (MsgId) and send times
+// (CorrelId: milliseconds of the report's clock, and monotonic microseconds), then read the responses and the reports the pings asked for and accumulate
 // their timings. The pings ask for MQRO_PASS_MSG_ID and MQRO_PASS_CORREL_ID, so every
 // answer carries the stamps back and no state per message is kept.
 #include <cstdio>
@@ -20,57 +20,17 @@ constexpr int kPingCommand = MQCMD_PING_Q_MGR;
 constexpr int kCapacity = 512;
 constexpr const char* kPingPrefix = "PING";
 
-// Feedback codes printed by their MQFB_ name in the verbose lines; others by number.
-struct FeedbackName {
-  int value;
-  const char* name;
-};
-constexpr FeedbackName kFeedbackNames[] = {
-    {256, "MQFB_QUIT"},
-    {258, "MQFB_EXPIRATION"},
-    {259, "MQFB_COA"},
-    {260, "MQFB_COD"},
-    {262, "MQFB_CHANNEL_COMPLETED"},
-    {263, "MQFB_CHANNEL_FAIL_RETRY"},
-    {264, "MQFB_CHANNEL_FAIL"},
-    {265, "MQFB_APPL_CANNOT_BE_STARTED"},
-    {266, "MQFB_TM_ERROR"},
-    {267, "MQFB_APPL_TYPE_ERROR"},
-    {268, "MQFB_STOPPED_BY_MSG_EXIT"},
-    {271, "MQFB_XMIT_Q_MSG_ERROR"},
-    {275, "MQFB_PAN"},
-    {276, "MQFB_NAN"},
-    {277, "MQFB_STOPPED_BY_CHAD_EXIT"},
-    {279, "MQFB_STOPPED_BY_PUBSUB_EXIT"},
-    {280, "MQFB_NOT_A_REPOSITORY_MSG"},
-    {291, "MQFB_DATA_LENGTH_ZERO"},
-    {292, "MQFB_DATA_LENGTH_NEGATIVE"},
-    {293, "MQFB_DATA_LENGTH_TOO_BIG"},
-    {294, "MQFB_BUFFER_OVERFLOW"},
-    {295, "MQFB_LENGTH_OFF_BY_ONE"},
-    {296, "MQFB_IIH_ERROR"},
-    {298, "MQFB_NOT_AUTHORIZED_FOR_IMS"},
-    {300, "MQFB_IMS_ERROR"},
-    {401, "MQFB_CICS_INTERNAL_ERROR"},
-    {402, "MQFB_CICS_NOT_AUTHORIZED"},
-    {403, "MQFB_CICS_BRIDGE_FAILURE"},
-    {404, "MQFB_CICS_CORREL_ID_ERROR"},
-    {405, "MQFB_CICS_CCSID_ERROR"},
-    {406, "MQFB_CICS_ENCODING_ERROR"},
-    {407, "MQFB_CICS_CIH_ERROR"},
-    {408, "MQFB_CICS_UOW_ERROR"},
-    {409, "MQFB_CICS_COMMAREA_ERROR"},
-    {410, "MQFB_CICS_APPL_NOT_STARTED"},
-    {411, "MQFB_CICS_APPL_ABENDED"},
-    {412, "MQFB_CICS_DLQ_ERROR"},
-    {413, "MQFB_CICS_UOW_BACKED_OUT"},
-};
-
+// The MQFB name of a report's feedback ("MQFB_COA"), else its number.
 std::string FeedbackLabel(int feedback) {
-  for (const auto& row : kFeedbackNames)
-    if (row.value == feedback) return row.name;
-  return std::to_string(feedback);
+  char name[VRQ_MQ_VALUE_NAME_SIZE];
+  return MapFeedback(feedback, name);
 }
+
+// Bytes of the CorrelId that carry the send stamps: the millisecond clock (the report's
+// figures) and the monotonic microsecond clock (the distribution and the outputs). The
+// remaining eight bytes stay zero.
+constexpr size_t kMsStampAt = 0;
+constexpr size_t kUsStampAt = 8;
 
 int32_t PcfLength(const PcfMessage* msg) { return msg->PcfMsg.lMsgLength - MDHDR_LENGTH; }
 
@@ -79,9 +39,9 @@ int Finish(const PingArgs* args, int* reason) {
   return *reason == 0 ? 1 : 0;
 }
 
-// Pads the ping with an MQCACF_ESCAPE_TEXT string so that its PCF bytes reach the
-// requested size; without memory for the text the ping goes unpadded.
-void Pad(PcfMessage* msg, int32_t size) {
+}  // namespace
+
+void PadPing(PcfMessage* msg, int32_t size) {
   int32_t length = PcfLength(msg);
   if (size <= 0 || size <= length) return;
   std::string text;
@@ -94,6 +54,8 @@ void Pad(PcfMessage* msg, int32_t size) {
   if (CreatePcfStrAttr(&attr, MQCACF_ESCAPE_TEXT, text.c_str())) AppendAttr(msg, &attr);
   DeleteMessage(&attr);
 }
+
+namespace {
 
 MQLONG ReportOptions(const PingArgs* args) {
   MQLONG report = MQRO_PASS_MSG_ID | MQRO_PASS_CORREL_ID;
@@ -160,7 +122,7 @@ int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
     *reason = MQRC_STORAGE_NOT_AVAILABLE;  // no ping could be built, so none was sent
     return 0;
   }
-  Pad(msg, args->lSize);
+  PadPing(msg, args->lSize);
   int32_t length = PcfLength(msg);
   std::printf("\nPinging %s(%s) using %ld byte %d(msgs) batch....\n\n", args->szQMgrName,
               args->szQueueName, static_cast<long>(length), args->lBatch);
@@ -176,10 +138,12 @@ int ping_generate(PingArgs* args, PingStats* stats, int* reason) {
   while (stats->lMsgsSent < args->lBatch && mgr->lReason == 0 && !PingStopSignal()) {
     int32_t sequence = stats->lMsgsSent + 1;
     int64_t now = curUtcTimeMsec();
+    int64_t nowUs = MonotonicMicros();
     std::memset(hdr->MsgId, 0, sizeof hdr->MsgId);
     std::memset(hdr->CorrelId, 0, sizeof hdr->CorrelId);
     std::memcpy(hdr->MsgId, &sequence, sizeof sequence);
-    std::memcpy(hdr->CorrelId, &now, sizeof now);
+    std::memcpy(hdr->CorrelId + kMsStampAt, &now, sizeof now);
+    std::memcpy(hdr->CorrelId + kUsStampAt, &nowUs, sizeof nowUs);
     std::memset(hdr->UserId, 0, sizeof hdr->UserId);
     std::memcpy(hdr->UserId, args->szAltUser, std::strlen(args->szAltUser));
     if (qmWrite(&msg->PcfMsg, mgr)) {
@@ -213,6 +177,7 @@ int ping_get_stats(PingArgs* args, PingStats* stats, int* reason) {
       break;
     }
     int64_t receiveTime = curUtcTimeMsec();
+    int64_t receiveUs = MonotonicMicros();
     ++stats->lMsgsReceived;
     stats->lBytesReceived += PcfLength(msg);
 
@@ -220,7 +185,9 @@ int ping_get_stats(PingArgs* args, PingStats* stats, int* reason) {
     const MQMD& md = msg->PcfMsg.MsgDesc;
     int64_t sendTime = 0;
     int32_t sequence = 0;
-    std::memcpy(&sendTime, hdr->CorrelId, sizeof sendTime);
+    int64_t sendUs = 0;
+    std::memcpy(&sendTime, hdr->CorrelId + kMsStampAt, sizeof sendTime);
+    std::memcpy(&sendUs, hdr->CorrelId + kUsStampAt, sizeof sendUs);
     std::memcpy(&sequence, hdr->MsgId, sizeof sequence);
 
     std::string label;
@@ -235,7 +202,11 @@ int ping_get_stats(PingArgs* args, PingStats* stats, int* reason) {
       if (stats->llMaxRoundTrip == 0) stats->llMinRoundTrip = stats->llMaxRoundTrip = roundTrip;
       if (roundTrip < stats->llMinRoundTrip) stats->llMinRoundTrip = roundTrip;
       if (roundTrip > stats->llMaxRoundTrip) stats->llMaxRoundTrip = roundTrip;
-      if (args->pMonitor) args->pMonitor->Record(roundTrip);
+      // The distribution takes the whole round trip from the microsecond stamps; an
+      // answer without one (a ping of an older run) counts its millisecond round trip.
+      if (args->pMonitor)
+        args->pMonitor->Record(sendUs > 0 && receiveUs >= sendUs ? receiveUs - sendUs
+                                                                 : (receiveTime - sendTime) * 1000);
       sumRoundTrip += static_cast<double>(roundTrip);
       sumTimeToResponse += static_cast<double>(timeToResponse);
       sumReplyAge += static_cast<double>(replyAge);

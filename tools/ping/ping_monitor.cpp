@@ -1,6 +1,5 @@
 // The run's monitoring state: the -o option, the stop signals, reads and pauses that a
-// stop cuts short, the distribution and summary lines, and the hand-over of each cycle
-// to the JSON and Prometheus outputs.
+// stop cuts short, and the hand-over of each cycle to the outputs.
 #include "ping_monitor.h"
 
 #include <cmqc.h>
@@ -9,15 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdarg>
 #include <cstring>
 #include <thread>
-
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -37,67 +29,6 @@ int64_t NowEpochMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
-
-struct ReasonRow {
-  int reason;
-  const char* name;
-};
-#define VRQ_RC(name) {name, #name}
-constexpr ReasonRow kReasons[] = {
-    VRQ_RC(MQRC_NONE),
-    VRQ_RC(MQRC_CALL_IN_PROGRESS),
-    VRQ_RC(MQRC_CHANNEL_CONFIG_ERROR),
-    VRQ_RC(MQRC_CLIENT_CONN_ERROR),
-    VRQ_RC(MQRC_CONNECTION_BROKEN),
-    VRQ_RC(MQRC_CONNECTION_QUIESCING),
-    VRQ_RC(MQRC_CONNECTION_STOPPING),
-    VRQ_RC(MQRC_ENVIRONMENT_ERROR),
-    VRQ_RC(MQRC_EXPIRY_ERROR),
-    VRQ_RC(MQRC_GET_INHIBITED),
-    VRQ_RC(MQRC_HCONN_ERROR),
-    VRQ_RC(MQRC_HOBJ_ERROR),
-    VRQ_RC(MQRC_HOST_NOT_AVAILABLE),
-    VRQ_RC(MQRC_MAX_CONNS_LIMIT_REACHED),
-    VRQ_RC(MQRC_MSG_TOO_BIG_FOR_Q),
-    VRQ_RC(MQRC_NO_MSG_AVAILABLE),
-    VRQ_RC(MQRC_NOT_AUTHORIZED),
-    VRQ_RC(MQRC_NOT_CONNECTED),
-    VRQ_RC(MQRC_NOT_OPEN_FOR_INPUT),
-    VRQ_RC(MQRC_NOT_OPEN_FOR_OUTPUT),
-    VRQ_RC(MQRC_OBJECT_IN_USE),
-    VRQ_RC(MQRC_PERSISTENT_NOT_ALLOWED),
-    VRQ_RC(MQRC_PUT_INHIBITED),
-    VRQ_RC(MQRC_Q_DELETED),
-    VRQ_RC(MQRC_Q_FULL),
-    VRQ_RC(MQRC_Q_MGR_NAME_ERROR),
-    VRQ_RC(MQRC_Q_MGR_NOT_ACTIVE),
-    VRQ_RC(MQRC_Q_MGR_NOT_AVAILABLE),
-    VRQ_RC(MQRC_Q_MGR_QUIESCING),
-    VRQ_RC(MQRC_Q_MGR_STOPPING),
-    VRQ_RC(MQRC_SECURITY_ERROR),
-    VRQ_RC(MQRC_SELECTOR_ERROR),
-    VRQ_RC(MQRC_STORAGE_NOT_AVAILABLE),
-    VRQ_RC(MQRC_TRUNCATED_MSG_FAILED),
-    VRQ_RC(MQRC_UNEXPECTED_ERROR),
-    VRQ_RC(MQRC_UNKNOWN_ALIAS_BASE_Q),
-    VRQ_RC(MQRC_UNKNOWN_CHANNEL_NAME),
-    VRQ_RC(MQRC_UNKNOWN_OBJECT_NAME),
-    VRQ_RC(MQRC_UNKNOWN_REMOTE_Q_MGR),
-    {kRcNoManager, "VRQ_NO_MANAGER"},
-};
-#undef VRQ_RC
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  char buf[512];
-  int n = std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return std::string(buf, n < 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
-}
-
-double Seconds(int64_t ms) { return static_cast<double>(ms) / 1000.0; }
 
 }  // namespace
 
@@ -124,59 +55,6 @@ bool ParseOutputOption(PingArgs* args, std::string_view value) {
   args->lOutputs |= bit;
   // Two formats on one stream would be of no use to a reader of either.
   return !((args->lOutputs & kOutputJson) && (args->lOutputs & kOutputPrometheus) && !args->szPromFile[0]);
-}
-
-LatencySummary Summarize(const LatencyHistogram& h) {
-  return {h.Count(),
-          h.ValueAtPercentile(50),
-          h.ValueAtPercentile(90),
-          h.ValueAtPercentile(99),
-          h.ValueAtPercentile(99.9),
-          h.Max(),
-          h.Sum(),
-          h.Mean(),
-          h.StdDev()};
-}
-
-void AddToTotals(PingRunTotals* t, const PingCycleFigures& f) {
-  const PingStats& s = f.stats;
-  ++t->cycles;
-  t->sent += s.lMsgsSent;
-  t->received += s.lMsgsReceived;
-  t->responses += s.lMsgsReceived - s.lReportsReceived;
-  t->reports += s.lReportsReceived;
-  t->expiries += s.lConfirmedExpiries;
-  t->deliveries += s.lConfirmedDeliveries;
-  t->arrivals += s.lConfirmedArrivals;
-  t->exceptions += s.lOtherReports;
-  t->bytesSent += s.lBytesSent;
-  t->bytesReceived += s.lBytesReceived;
-  t->roundTrips += f.latency.count;
-  t->roundTripSeconds += f.latency.sum / 1000.0;
-}
-
-const char* ReasonName(int reason) {
-  for (const auto& row : kReasons)
-    if (row.reason == reason) return row.name;
-  return "UNKNOWN";
-}
-
-std::string FormatLatencyLines(const LatencySummary& l) {
-  std::string out = Printf("\nRound Trip Distribution (%lld responses) :\n", static_cast<long long>(l.count));
-  out += Printf("\tROUND_TRIP_P50           (%0.4f sec/msg)\n", Seconds(l.p50));
-  out += Printf("\tROUND_TRIP_P90           (%0.4f sec/msg)\n", Seconds(l.p90));
-  out += Printf("\tROUND_TRIP_P99           (%0.4f sec/msg)\n", Seconds(l.p99));
-  out += Printf("\tROUND_TRIP_P99_9         (%0.4f sec/msg)\n", Seconds(l.p999));
-  out += Printf("\tROUND_TRIP_MAX           (%0.4f sec/msg)\n", Seconds(l.max));
-  out += Printf("\tROUND_TRIP_MEAN          (%0.4f sec/msg)\n", l.mean / 1000.0);
-  out += Printf("\tROUND_TRIP_STDDEV        (%0.4f sec)\n", l.stddev / 1000.0);
-  return out;
-}
-
-std::string FormatSummaryLine(const PingCycleFigures& f) {
-  return Printf("%s(%s): SENT(%d) RECEIVED(%d) P50(%0.4f sec) P99(%0.4f sec) MAX(%0.4f sec) RC(%d)\n",
-                f.qmgr.c_str(), f.queue.c_str(), f.stats.lMsgsSent, f.stats.lMsgsReceived,
-                Seconds(f.latency.p50), Seconds(f.latency.p99), Seconds(f.latency.max), f.reason);
 }
 
 int PingStopSignal() { return stopSignal; }
@@ -221,17 +99,7 @@ void PingMonitor::Start(int argc, char** argv) {
   toStdout = toStdout && ((scratch.lOutputs & kOutputJson) || !scratch.szPromFile[0]);
   if (!toStdout) return;
   std::fflush(stdout);
-#if defined(_WIN32)
-  int kept = _dup(1);
-  if (kept < 0) return;
-  machineOut_ = _fdopen(kept, "w");
-  if (machineOut_) _dup2(2, 1);
-#else
-  int kept = dup(1);
-  if (kept < 0) return;
-  machineOut_ = fdopen(kept, "w");
-  if (machineOut_) dup2(2, 1);
-#endif
+  machineOut_ = TakeStandardOutput();
 }
 
 void PingMonitor::BeginCycle() {

@@ -1,7 +1,6 @@
-// What vrqmq gives monitoring systems beside its report: the round-trip distribution of
-// each cycle, one JSON object per cycle (-ojson), the Prometheus text exposition
-// (-oprometheus[:FILE]), a summary line per cycle in a repeating run, and an orderly end
-// on SIGINT or SIGTERM with the figures gathered so far.
+// The run's state beside its report: the -o option, the stop signals, reads and pauses
+// that a stop cuts short, the round-trip distribution of each cycle, and the hand-over of
+// each cycle to the JSON and Prometheus outputs (their texts come from ping_figures.h).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ping_figures.h"
 #include "ping_histogram.h"
 #include "vrqping.h"
 
@@ -21,52 +21,12 @@ inline constexpr int32_t kOutputPrometheus = 2;
 // formats on standard output.
 bool ParseOutputOption(PingArgs* args, std::string_view value);
 
-// The round-trip distribution of one cycle's responses, in milliseconds.
-struct LatencySummary {
-  int64_t count;
-  int64_t p50, p90, p99, p999, max;
-  double sum, mean, stddev;
-};
-LatencySummary Summarize(const LatencyHistogram& histogram);
-
-// Everything one cycle gives the outputs.
-struct PingCycleFigures {
-  std::string qmgr, queue;
-  PingStats stats;
-  PingIndicators indicators;
-  LatencySummary latency;
-  int reason;
-  int64_t startMs, endMs;  // milliseconds since 1970-01-01 UTC
-};
-
-// Counts added up over the cycles of the run, for the Prometheus counters.
-struct PingRunTotals {
-  int64_t cycles;
-  int64_t sent, received, responses, reports;
-  int64_t expiries, deliveries, arrivals, exceptions;
-  int64_t bytesSent, bytesReceived;
-  int64_t roundTrips;
-  double roundTripSeconds;
-};
-void AddToTotals(PingRunTotals* totals, const PingCycleFigures& figures);
-
-// The MQRC name of a reason code vrqmq can meet ("MQRC_NO_MSG_AVAILABLE"); "UNKNOWN" for others.
-const char* ReasonName(int reason);
-// "2026-01-31T23:59:59.123Z".
-std::string Rfc3339(int64_t epochMs);
-
-// One cycle as one line of JSON (ended by a newline).
-std::string FormatCycleJson(const PingCycleFigures& figures);
-// The Prometheus text exposition of the last cycle and the run's totals.
-std::string FormatPrometheus(const PingCycleFigures& figures, const PingRunTotals& totals);
 // Writes text to path through a temporary file in the same folder renamed over it, so
 // that a reader sees the old file or the new one, never a part. False on any failure.
 bool WriteFileAtomically(const std::string& path, const std::string& text);
-
-// The distribution lines printed after the report with -v1 or more, and the summary line
-// of a repeating run.
-std::string FormatLatencyLines(const LatencySummary& latency);
-std::string FormatSummaryLine(const PingCycleFigures& figures);
+// A stream on a copy of standard output, whose own descriptor then goes to standard
+// error; null (and nothing changed) when that cannot be done.
+std::FILE* TakeStandardOutput();
 
 // The signal that asked the run to end (SIGINT or SIGTERM), 0 while none did.
 int PingStopSignal();
@@ -89,8 +49,8 @@ class PingMonitor {
   // other line of the program goes to standard error from here on.
   void Start(int argc, char** argv);
   void BeginCycle();
-  // Records one response's round trip (milliseconds).
-  void Record(int64_t roundTrip) { latency_.Record(roundTrip); }
+  // Records one response's round trip (microseconds).
+  void Record(int64_t roundTripUs) { latency_.Record(roundTripUs); }
   // Called by the report: prints the distribution lines or the summary line.
   void PrintAfterReport(const PingArgs& args, const PingStats& stats, int reason);
   // Writes the cycle to the outputs chosen with -o.

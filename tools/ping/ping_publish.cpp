@@ -1,15 +1,10 @@
 // Fact publishing: the ping indicators sent to a fact collector as one text of
 // comma-separated name=value pairs, a UDP datagram (or a TCP line). The collector named by
-// "VX_OUTPUT" is served in ping_publish_env_posix.cpp.
+// "VX_OUTPUT" is served in ping_publish_env_posix.cpp, the host name look-up behind a
+// failed send in ping_platform_*.cpp.
 #include <cmqc.h>
 
 #include <unistd.h>
-#if defined(_WIN32)
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <netdb.h>
-#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -72,17 +67,6 @@ void CopyText(char (&field)[N], std::string_view text) {
 }
 
 }  // namespace
-
-std::string HostLookupError(const char* host) {
-  if (host == nullptr || *host == '\0') return "no host name";
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* found = nullptr;
-  const int rc = getaddrinfo(host, nullptr, &hints, &found);
-  if (found != nullptr) freeaddrinfo(found);
-  if (rc == 0) return std::string();
-  return std::string("host name look-up of \"") + host + "\" failed: " + gai_strerror(rc);
-}
 
 SocketAddress PublishTarget(std::string_view host, std::string_view port, bool udp) {
   SocketAddress address{};

@@ -85,8 +85,15 @@ struct PingIndicators {
 int64_t curUtcTimeMsec();
 int64_t cnv_milltm(const char* time8);
 int64_t cnv_millts(const char* date8, const char* time8);
-// Seconds of a broken-down time read as local time, daylight saving left to the system.
-int64_t LocalSeconds(std::tm* tm);
+// Seconds since 1970 of broken-down UTC fields (no time zone involved).
+int64_t UtcSeconds(const std::tm& tm);
+// What the C library adds to a UTC time when it reads its fields as local time
+// (mktime(gmtime(utc)) - utc), daylight saving left to the system; cached per thread.
+int64_t LocalOffsetSeconds(int64_t utc);
+// The broken-down UTC fields of a time; false when it has none.
+bool UtcFields(int64_t utc, std::tm* tm);
+// A monotonic clock in microseconds: the round trips of the histogram and the outputs.
+int64_t MonotonicMicros();
 
 // Sets the defaults of a zeroed record.
 void SetPingDefaults(PingArgs* args);
@@ -99,6 +106,9 @@ int Init_Args(PingArgs* args, int argc, char** argv);
 // never holds the password).
 int ResolvePingCredentials(PingArgs* args, std::string* error);
 
+// Pads a ping with an MQCACF_ESCAPE_TEXT string so that its PCF bytes reach size; without
+// memory for the text the ping goes unpadded.
+void PadPing(PcfMessage* msg, int32_t size);
 int ping_init(PingArgs* args, int* reason);
 int ping_generate(PingArgs* args, PingStats* stats, int* reason);
 int ping_get_stats(PingArgs* args, PingStats* stats, int* reason);
@@ -134,3 +144,22 @@ int PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingI
 // Why sending to host failed when the socket layer only says "no destination": the host
 // name look-up's own error text, or empty when the name resolves.
 std::string HostLookupError(const char* host);
+
+// The serve mode: vrqmq --serve=TARGETS_FILE [--listen=[ADDR]:PORT] [--interval=SECONDS]
+// [--max-probes=N]. Built where an HTTP server library is (Linux); elsewhere RunServe says
+// that the mode is not available.
+struct ServeOptions {
+  std::string targetsFile;
+  std::string listenHost;   // empty: every address
+  int port = 9723;
+  int maxConcurrent = 256;  // probes at once; more are refused with 503
+  int intervalSeconds = 0;  // 0: probe only on request
+};
+// Whether the command line asks for the serve mode (an argument starting "--serve").
+bool IsServeCommandLine(int argc, char** argv);
+// False with the reason for an unknown or malformed option.
+bool ParseServeArgs(int argc, char** argv, ServeOptions* options, std::string* error);
+// "[ADDR]:PORT", "ADDR:PORT" or ":PORT" (every address); PORT 1 to 65535.
+bool ParseListenAddress(std::string_view text, std::string* host, int* port);
+// Serves until SIGINT or SIGTERM; the process's exit status.
+int RunServe(const ServeOptions& options);
