@@ -130,9 +130,26 @@ if(NOT WIN32)
     endif()
     _vrq_shared_deps(deps ${target})
     set(build_path)
+    set(build_length 0)
     foreach(dep ${deps})
       list(APPEND build_path "$<TARGET_FILE_DIR:${dep}>")
+      get_target_property(dir ${dep} BINARY_DIR)
+      string(LENGTH "${dir}:" n)
+      math(EXPR build_length "${build_length} + ${n}")
     endforeach()
+    # The installed run path is written over the build one in place, so the build one must
+    # be at least as long: a short build folder (a program that links only the stand-in
+    # client library) gets the build folder itself once more, spelt long enough ("/./").
+    string(LENGTH "${origins}" wanted)
+    if(build_path AND build_length LESS_EQUAL wanted)
+      set(pad "${PROJECT_BINARY_DIR}")
+      string(LENGTH "${pad}" n)
+      while(n LESS_EQUAL wanted)
+        string(APPEND pad "/.")
+        math(EXPR n "${n} + 2")
+      endwhile()
+      list(APPEND build_path "${pad}")
+    endif()
     # The link path adds the folders of libraries from outside the project (a real MQ
     # installation's) to both.
     set_target_properties(${target} PROPERTIES BUILD_WITH_INSTALL_RPATH ON

@@ -241,8 +241,8 @@ VRQAPI_API char* MapFeedback(MQLONG value, char* out) {
 
 VRQAPI_API char* MapReason(MQLONG value, char* out) {
   if (out == nullptr) return nullptr;
-  const char* name = MQRC_STR(value);
-  return name[0] != '\0' ? Write(out, name) : WriteNumber(out, kDecimal, value);
+  const char* name = MqValueName("MQRC", value);
+  return name != nullptr ? Write(out, name) : WriteNumber(out, kDecimal, value);
 }
 
 VRQAPI_API char* MapFunctionId(MQLONG value, char* out) {

@@ -39,6 +39,9 @@ bool ParseServeArgs(int argc, char** argv, ServeOptions* options, std::string* e
       ok = ok && ParseListenAddress(value, &options->listenHost, &options->port);
     } else if (name == "--interval") {
       ok = ok && Number(value, 0, 86400, &options->intervalSeconds);
+    } else if (name == "--web-config") {
+      ok = ok && !value.empty() && options->webConfig.empty();
+      options->webConfig = value;
     } else if (name == "--max-probes") {
       ok = ok && Number(value, 1, 4096, &options->maxConcurrent);
     } else {

@@ -154,6 +154,7 @@ struct ServeOptions {
   int port = 9723;
   int maxConcurrent = 256;  // probes at once; more are refused with 503
   int intervalSeconds = 0;  // 0: probe only on request
+  std::string webConfig;    // TLS and basic authentication of the endpoint; empty: plain HTTP
 };
 // Whether the command line asks for the serve mode (an argument starting "--serve").
 bool IsServeCommandLine(int argc, char** argv);

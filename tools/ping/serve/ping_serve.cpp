@@ -98,6 +98,18 @@ class Connection {
       cno.ClientConnPtr = &cd;
       cno.Options |= MQCNO_CLIENT_BINDING;
     }
+    // A user id and password go in an MQCSP; the connection is the thread's, so the manager
+    // object's own connect below takes it as it is.
+    MQCSP csp = {MQCSP_DEFAULT};
+    if (target_.login) {
+      csp.AuthenticationType = MQCSP_AUTH_USER_ID_AND_PWD;
+      csp.CSPUserIdPtr = const_cast<char*>(target_.login->user.c_str());
+      csp.CSPUserIdLength = static_cast<MQLONG>(target_.login->user.size());
+      csp.CSPPasswordPtr = const_cast<char*>(target_.login->password.data());
+      csp.CSPPasswordLength = static_cast<MQLONG>(target_.login->password.size());
+      cno.SecurityParmsPtr = &csp;
+      if (cno.Version < MQCNO_VERSION_5) cno.Version = MQCNO_VERSION_5;
+    }
     MQCHAR name[MQ_Q_MGR_NAME_LENGTH + 1] = {};
     std::memcpy(name, target_.qmgr.data(), std::min<size_t>(target_.qmgr.size(), MQ_Q_MGR_NAME_LENGTH));
     MQLONG cc = MQCC_FAILED, rc = MQRC_NONE;

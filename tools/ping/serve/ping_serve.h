@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "password_source.h"
 #include "vrqping.h"
 
 // One target of the targets file.
@@ -35,7 +36,9 @@ struct ServeTarget {
   std::string qmgr;
   std::string mqserver;     // CHANNEL/TCP/host(port), empty for local bindings
   std::string queue = "SYSTEM.ADMIN.COMMAND.QUEUE";
-  std::string credentials;  // name of a credentials file; kept, not yet read
+  std::string credentials;  // name of a credentials file (relative: from the targets file's folder)
+  // The user id and password read from it at start-up; null without credentials.
+  std::shared_ptr<const vrq::credentials::Credentials> login;
   int32_t batch = 5;
   int32_t size = 0;
   int32_t waitMs = 0;       // per read; 0: up to the deadline

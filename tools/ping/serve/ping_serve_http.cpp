@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ping_serve.h"
+#include "ping_web_config.h"
 
 namespace {
 
@@ -41,6 +42,11 @@ int RunServe(const ServeOptions& options) {
     std::fprintf(stderr, "vrqmq: %s\n", error.c_str());
     return 1;
   }
+  WebConfig web;  // empty: plain HTTP to anyone
+  if (!options.webConfig.empty() && !LoadWebConfig(options.webConfig, &web, &error)) {
+    std::fprintf(stderr, "vrqmq: %s\n", error.c_str());
+    return 1;
+  }
   // SIGINT and SIGTERM are taken by a thread of their own: every thread started from here
   // on inherits the blocked mask.
   sigset_t stopSignals;
@@ -50,11 +56,9 @@ int RunServe(const ServeOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   ProbeService service(targets, options.maxConcurrent);
-  httplib::Server server;
-  const int threads = options.maxConcurrent + 8;
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-  server.set_payload_max_length(0);
-  server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+  // The request checks run after the web configuration's authentication, so that a caller
+  // without credentials learns nothing but 401.
+  std::unique_ptr<httplib::Server> endpoint = MakeWebServer(web, &error, [](const httplib::Request& req, httplib::Response& res) {
     if (req.target.size() > kMaxTarget) {
       Refuse(res, 414, "request target too long");
       return httplib::Server::HandlerResponse::Handled;
@@ -70,6 +74,14 @@ int RunServe(const ServeOptions& options) {
     }
     return httplib::Server::HandlerResponse::Unhandled;
   });
+  if (!endpoint) {
+    std::fprintf(stderr, "vrqmq: %s\n", error.c_str());
+    return 1;
+  }
+  httplib::Server& server = *endpoint;
+  const int threads = options.maxConcurrent + 8;
+  server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+  server.set_payload_max_length(0);
   server.Get("/probe", [&service](const httplib::Request& req, httplib::Response& res) {
     size_t n = req.get_param_value_count("target");
     if (n != 1) {
@@ -107,7 +119,7 @@ int RunServe(const ServeOptions& options) {
     sigwait(&stopSignals, &signal);
     server.stop();
   });
-  std::printf("vrqmq: serving %zu targets on %s:%d\n", service.size(), host.c_str(), options.port);
+  std::printf("vrqmq: serving %zu targets on %s://%s:%d\n", service.size(), web.tls ? "https" : "http", host.c_str(), options.port);
   std::fflush(stdout);
   bool ok = server.listen_after_bind();
   // A stop that did not come from a signal (the listener failed) still ends the watcher.

@@ -120,5 +120,20 @@ bool LoadServeTargets(const std::string& file, std::vector<ServeTarget>* targets
     *error = file + ": cannot be read";
     return false;
   }
-  return ParseServeTargets(text.str(), file, targets, error);
+  if (!ParseServeTargets(text.str(), file, targets, error)) return false;
+  // Each credentials file is read now, so that a wrong one stops the start, not a probe.
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+  for (ServeTarget& t : *targets) {
+    if (t.credentials.empty()) continue;
+    const std::string path = t.credentials.front() == '/' ? t.credentials : folder + t.credentials;
+    auto login = std::make_shared<vrq::credentials::Credentials>();
+    std::string why;
+    if (!vrq::credentials::LoadCredentialsFile(path, *login, why)) {
+      *error = file + ": target " + t.name + ": credentials " + path + ": " + why;
+      return false;
+    }
+    t.login = std::move(login);
+  }
+  return true;
 }
