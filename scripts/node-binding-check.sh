@@ -161,6 +161,9 @@ say "--- through libmqic_r (client, MQSERVER=SYSTEM.DEF.SVRCONN/TCP/localhost($p
 mkdir -p "$work/client-lib"
 ln -s "$mqm_dir/libmqic_r.so" "$work/client-lib/libmqm_r.so"
 "$vrqsim" stop QM1 >/dev/null && VRQSIM_TCP_PORT=$port "$vrqsim" start QM1 >/dev/null
+# amqsset inhibited DEV.QUEUE.3 in the first round, and MQSET's changes survive a restart.
+"$vrqsim" alter QM1 "QLOCAL(DEV.QUEUE.3)" PUT\(ENABLED\) GET\(ENABLED\) >/dev/null \
+  || fail "vrqsim alter DEV.QUEUE.3 back to PUT(ENABLED) GET(ENABLED)"
 MQSERVER="SYSTEM.DEF.SVRCONN/TCP/localhost($port)" LD_LIBRARY_PATH="$work/client-lib" samples
 
 say "--- through libmqic_r to a queue manager that requires a user id and password (MQCSP)"
