@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseServeArgs(argc, argv, &options, &error)) {
       std::fprintf(stderr, "vrqmq: %s\nusage: vrqmq --serve=TARGETS_FILE [--listen=[ADDR]:PORT] "
-                   "[--interval=SECONDS] [--max-probes=N]\n", error.c_str());
+                   "[--interval=SECONDS] [--max-probes=N] [--web-config=FILE]\n", error.c_str());
       return 1;
     }
     std::printf("VRQPING, V%s\n", kPingVersion);

@@ -146,8 +146,8 @@ int PublishReportFacts(const PingArgs& args, const PingStats& stats, const PingI
 std::string HostLookupError(const char* host);
 
 // The serve mode: vrqmq --serve=TARGETS_FILE [--listen=[ADDR]:PORT] [--interval=SECONDS]
-// [--max-probes=N]. Built where an HTTP server library is (Linux); elsewhere RunServe says
-// that the mode is not available.
+// [--max-probes=N] [--web-config=FILE]. Built where an HTTP server library is (Linux);
+// elsewhere RunServe says that the mode is not available.
 struct ServeOptions {
   std::string targetsFile;
   std::string listenHost;   // empty: every address

@@ -1,6 +1,9 @@
 // vrqmq's serve mode: the targets file and listen address, probes from many threads at
 // once against stand-in queue managers (healthy, slow, missing, dropped, hung, stopped and
-// started again), and the HTTP side of the program itself.
+// started again), the HTTP side of the program itself, and the program behind basic
+// authentication probing a queue manager that requires a password.
+#include <crypt.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
@@ -11,8 +14,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "ping_serve.h"
@@ -327,6 +333,165 @@ TEST_F(ServeProbes, HttpAnswersAndAnOrderlyEnd) {
   } else {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
+}
+
+// Waits up to 10 s for pid to end after SIGTERM; its exit status, or -1 (then killed).
+int Terminate(pid_t pid) {
+  kill(pid, SIGTERM);
+  int status = -1;
+  for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (status != -1) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
+}
+
+// The program end to end with its secrets: targets with credentials files probing, as a
+// client, a queue manager that requires a password, behind basic authentication with a
+// bcrypt hash. Right credentials ping, wrong ones fail with 2035, a caller without the
+// endpoint's credentials gets 401, an exposed password file or a bad web configuration
+// stops the start, and no password reaches an answer or the program's output.
+TEST(ServeSecured, CredentialsBehindBasicAuthAndNoPasswordInAnyOutput) {
+  VRQ_SKIP_WITHOUT_STANDIN();
+  constexpr const char* kSecret = "Pw-of-the-serve-test-6203";
+  constexpr const char* kWrong = "Wrong-pw-of-the-serve-test-17";
+  constexpr const char* kScrape = "Scrape-pw-of-the-test-88";
+  vrqtest::TempDir dir;
+  auto file = [&](const std::string& name, const std::string& text, mode_t mode = 0600) {
+    vrqtest::WriteFile(dir.file(name), text);
+    chmod(dir.file(name).c_str(), mode);
+    return dir.file(name);
+  };
+  crypt_data data{};
+  const std::string users = file("users", std::string("app1:") + crypt_r(kSecret, "$6$vrqservesalt$", &data) + ":\n");
+  file("right.pw", std::string(kSecret) + "\n");
+  file("wrong.pw", std::string(kWrong) + "\n");
+  file("open.pw", std::string(kSecret) + "\n", 0644);
+  file("right.cred", "user = app1\npassword_file = right.pw\n");
+  file("env.cred", "user = app1\npassword_env = VRQ_SERVE_TEST_PW\n");
+  file("wrong.cred", "user = app1\npassword_file = wrong.pw\n");
+  file("open.cred", "user = app1\npassword_file = open.pw\n");
+  char setting[CRYPT_GENSALT_OUTPUT_SIZE];
+  ASSERT_NE(crypt_gensalt_rn("$2b$", 4, nullptr, 0, setting, sizeof setting), nullptr);
+  const char* bcrypt = crypt_rn(kScrape, setting, &data, sizeof data);
+  ASSERT_NE(bcrypt, nullptr);
+  // Over TLS too where openssl is there to make the server's certificate.
+  const bool tls = vrqtest::Run({"/bin/sh", "-c", "cd " + dir.path() + " && openssl req -x509 -newkey ec -pkeyopt "
+                                 "ec_paramgen_curve:P-256 -nodes -days 2 -keyout server.key -out server.pem "
+                                 "-subj /CN=localhost -addext subjectAltName=IP:127.0.0.1"}).status == 0;
+  const std::string web = file("web.yml", std::string(tls ? "tls_server_config:\n  cert_file: server.pem\n  key_file: server.key\n" : "") +
+                                              "basic_auth_users:\n  prometheus: " + bcrypt + "\n");
+  const std::string badWeb = file("bad.yml", "basic_auth_users:\n  prometheus: " + std::string(kScrape) + "\n");
+
+  setenv("VRQSIM_TCP_PORT", "0", 1);
+  vrqtest::StandinQm qm("SERVE.AUTH.QM",
+                        "ALTER QMGR CONNAUTH('USE.PW')\n"
+                        "DEFINE AUTHINFO('USE.PW') AUTHTYPE(IDPWOS) CHCKCLNT(REQUIRED) FAILDLAY(0) USERFILE('" + users + "')\n" +
+                            kDefinitions);
+  unsetenv("VRQSIM_TCP_PORT");
+  ASSERT_TRUE(qm.running());
+  int qmPort = 0;
+  std::ifstream(qm.dir() + "/SERVE.AUTH.QM/qm.port") >> qmPort;
+  ASSERT_GT(qmPort, 0);
+  const std::string target = "qmgr = SERVE.AUTH.QM\nmqserver = APP.SVRCONN/TCP/127.0.0.1(" + std::to_string(qmPort) +
+                             ")\ndeadline = 10000\n";
+  // Two targets share a credentials file whose password is in the environment.
+  const std::string targets =
+      file("targets.ini", "[right]\n" + target + "credentials = right.cred\n[env1]\n" + target + "credentials = env.cred\n" +
+                              "[env2]\n" + target + "credentials = env.cred\n[wrong]\n" + target +
+                              "credentials = wrong.cred\n[none]\n" + target, 0644);
+  const std::string exposed = file("exposed.ini", "[open]\n" + target + "credentials = open.cred\n", 0644);
+
+  struct Start {
+    std::vector<std::string> args;
+    const char* err;
+  };
+  const Start bad[] = {
+      {{"--serve=" + exposed}, "open.pw"},
+      {{"--serve=" + exposed}, "readable or writable by others than its owner"},
+      {{"--serve=" + targets, "--web-config=" + badWeb}, "bad.yml:2: basic_auth_users: prometheus: the password is not"},
+      {{"--serve=" + targets, "--web-config=" + dir.file("missing.yml")}, "missing.yml"},
+  };
+  std::string everything;
+  for (const auto& b : bad) {
+    std::vector<std::string> argv{VRQMQ_PATH};
+    argv.insert(argv.end(), b.args.begin(), b.args.end());
+    std::vector<std::string> env = qm.env();
+    env.push_back("VRQ_SERVE_TEST_PW=" + std::string(kSecret));
+    auto r = vrqtest::Run(argv, env, 20000);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(b.err), std::string::npos) << r.err;
+    everything += r.out + r.err;
+  }
+
+  const int port = FreePort();
+  ASSERT_GT(port, 0);
+  std::string serve = "--serve=" + targets, listen = "--listen=127.0.0.1:" + std::to_string(port), config = "--web-config=" + web;
+  char* argv[] = {const_cast<char*>(VRQMQ_PATH), serve.data(), listen.data(), config.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, dir.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = 0;
+  setenv("VRQ_SERVE_TEST_PW", kSecret, 1);
+  const int spawned = posix_spawn(&pid, VRQMQ_PATH, &actions, nullptr, argv, environ);
+  unsetenv("VRQ_SERVE_TEST_PW");
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
+  const std::string scheme = tls ? "https" : "http";
+  httplib::Client client(scheme + "://127.0.0.1:" + std::to_string(port));
+  if (tls) client.set_ca_cert_path(dir.file("server.pem").c_str());
+  client.set_read_timeout(30, 0);
+  bool up = false;
+  for (int i = 0; i < 100 && !up; ++i) {
+    up = static_cast<bool>(client.Get("/metrics"));
+    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!up) {
+    Terminate(pid);
+    FAIL() << "vrqmq --serve did not answer: " << vrqtest::ReadFile(dir.file("err"));
+  }
+
+  struct Ask {
+    const char* user;  // null: no credentials
+    const char* password;
+    const char* path;
+    int status;
+    const char* contains;
+  };
+  const Ask asks[] = {
+      {nullptr, nullptr, "/probe?target=right", 401, ""},
+      {"prometheus", kSecret, "/metrics", 401, ""},
+      {"prometheus", kScrape, "/probe?target=right", 200, "\nvrqmq_probe_success 1\n"},
+      {"prometheus", kScrape, "/probe?target=env1", 200, "\nvrqmq_probe_success 1\n"},
+      {"prometheus", kScrape, "/probe?target=env2", 200, "\nvrqmq_probe_success 1\n"},
+      {"prometheus", kScrape, "/probe?target=wrong", 200, "reason=\"MQRC_NOT_AUTHORIZED\""},
+      {"prometheus", kScrape, "/probe?target=none", 200, "reason=\"MQRC_NOT_AUTHORIZED\""},
+      {"prometheus", kScrape, "/probe?target=right", 200, "\nvrqmq_probe_success 1\n"},
+      {"prometheus", kScrape, "/metrics", 200, "vrqmq_serve_probe_failures_total{target=\"wrong\"} 1\n"},
+      {"prometheus", kScrape, "/", 200, "<td>right</td>"},
+  };
+  for (const auto& a : asks) {
+    httplib::Headers headers;
+    if (a.user) headers.insert(httplib::make_basic_authentication_header(a.user, a.password));
+    auto res = client.Get(a.path, headers);
+    EXPECT_TRUE(res) << a.path;
+    if (!res) continue;
+    EXPECT_EQ(res->status, a.status) << a.path << ": " << res->body;
+    EXPECT_NE(res->body.find(a.contains), std::string::npos) << a.path << ": " << res->body;
+    if (a.status == 401) {
+      EXPECT_EQ(res->body.find("vrqmq_"), std::string::npos) << res->body;
+    }
+    everything += res->body;
+  }
+  // Nor in the program's environment once read.
+  everything += vrqtest::ReadFile("/proc/" + std::to_string(pid) + "/environ");
+  EXPECT_EQ(Terminate(pid), 0);
+  everything += vrqtest::ReadFile(dir.file("out")) + vrqtest::ReadFile(dir.file("err"));
+  EXPECT_NE(everything.find("serving 5 targets on " + scheme + "://127.0.0.1"), std::string::npos) << everything;
+  for (const char* secret : {kSecret, kWrong, kScrape})
+    EXPECT_EQ(everything.find(secret), std::string::npos) << "password " << secret << " reached an output";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The targets file of the serve mode and the listen address.
 #include <charconv>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -121,19 +122,26 @@ bool LoadServeTargets(const std::string& file, std::vector<ServeTarget>* targets
     return false;
   }
   if (!ParseServeTargets(text.str(), file, targets, error)) return false;
-  // Each credentials file is read now, so that a wrong one stops the start, not a probe.
+  // Each credentials file is read now, so that a wrong one stops the start, not a probe;
+  // once only, so that targets sharing one whose password is in an environment variable
+  // (emptied when read) all get it.
   const size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+  std::map<std::string, std::shared_ptr<const vrq::credentials::Credentials>> read;
   for (ServeTarget& t : *targets) {
     if (t.credentials.empty()) continue;
     const std::string path = t.credentials.front() == '/' ? t.credentials : folder + t.credentials;
-    auto login = std::make_shared<vrq::credentials::Credentials>();
-    std::string why;
-    if (!vrq::credentials::LoadCredentialsFile(path, *login, why)) {
-      *error = file + ": target " + t.name + ": credentials " + path + ": " + why;
-      return false;
+    auto& login = read[path];
+    if (!login) {
+      auto loaded = std::make_shared<vrq::credentials::Credentials>();
+      std::string why;
+      if (!vrq::credentials::LoadCredentialsFile(path, *loaded, why)) {
+        *error = file + ": target " + t.name + ": credentials " + path + ": " + why;
+        return false;
+      }
+      login = std::move(loaded);
     }
-    t.login = std::move(login);
+    t.login = login;
   }
   return true;
 }
