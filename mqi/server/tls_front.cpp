@@ -444,7 +444,7 @@ void AcceptLoop(std::shared_ptr<TlsListener::Shared> shared) {
   while (!shared->stop) {
     pollfd p{shared->listen_fd, POLLIN, 0};
     if (poll(&p, 1, 250) <= 0) continue;
-    const int fd = accept4(shared->listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = accept4(shared->listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) continue;
     if (shared->handshaking >= kMaxHandshakes || shared->connections >= kMaxConnections) {
       const int64_t now = tls::NowMs();
