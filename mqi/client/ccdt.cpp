@@ -3,7 +3,6 @@
 #include "ccdt.h"
 
 #include <cmqc.h>
-#include <cmqxc.h>
 
 #include <fstream>
 #include <iterator>

@@ -1,7 +1,7 @@
 // The client side of TLS channels: where the key repository comes from, and the handshake.
 #include "client_tls.h"
 
-#include <cmqxc.h>
+#include <cmqc.h>
 
 #include <algorithm>
 #include <cctype>

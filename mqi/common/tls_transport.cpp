@@ -2,6 +2,8 @@
 // between a TLS connection and a plaintext socket pair, and the client's handshake.
 #include "tls_transport.h"
 
+#include <cmqc.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>

@@ -1,6 +1,8 @@
 // The queue manager's TLS listener and the channel definitions it serves.
 #include "tls_front.h"
 
+#include <cmqc.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
