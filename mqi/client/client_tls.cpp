@@ -37,6 +37,7 @@ const MQSCO* Sco(const MQCNO* cno) {
   return nullptr;
 }
 
+#if defined(VRQSIM_TLS)
 // The key repository and its password, in IBM's order of precedence.
 void KeyRepository(const MQCNO* cno, std::string& repository, std::string& password) {
   const MQSCO* sco = Sco(cno);
@@ -53,6 +54,15 @@ void KeyRepository(const MQCNO* cno, std::string& repository, std::string& passw
     if (const char* env = std::getenv("MQKEYRPWD")) password = env;
   if (password.empty()) password = ClientIniValue("SSL", "SSLKeyRepositoryPassword");
 }
+
+tls::ClientOptions Options(const std::string& channel, const std::string& cipher_spec, const MQCNO* cno) {
+  tls::ClientOptions options;
+  options.channel = channel;
+  options.cipher_spec = cipher_spec;
+  KeyRepository(cno, options.key_repository, options.key_password);
+  return options;
+}
+#endif
 
 }  // namespace
 
@@ -96,13 +106,20 @@ std::string ClientIniValue(const std::string& stanza, const std::string& key) {
   return {};
 }
 
+MQLONG CheckChannelSecurity(const std::string& cipher_spec, const MQCNO* cno) {
+#if defined(VRQSIM_TLS)
+  std::string detail;
+  return tls::CheckClient(Options("", cipher_spec, cno), detail);
+#else
+  (void)cipher_spec;
+  (void)cno;
+  return MQRC_SSL_INITIALIZATION_ERROR;
+#endif
+}
+
 MQLONG SecureChannel(int& fd, const std::string& channel, const std::string& cipher_spec, const MQCNO* cno) {
 #if defined(VRQSIM_TLS)
-  tls::ClientOptions options;
-  options.channel = channel;
-  options.cipher_spec = cipher_spec;
-  KeyRepository(cno, options.key_repository, options.key_password);
-  const tls::ClientResult r = tls::StartClient(fd, options);
+  const tls::ClientResult r = tls::StartClient(fd, Options(channel, cipher_spec, cno));
   fd = r.fd;
   return r.reason;
 #else

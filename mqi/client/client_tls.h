@@ -12,6 +12,11 @@ namespace vrqsim::client {
 // MQRC_NONE, or MQRC_SCO_ERROR when MQCNO names an MQSCO that is not one.
 MQLONG CheckSco(const MQCNO* cno);
 
+// Whether a channel with that CipherSpec can be tried at all: the CipherSpec is known and the
+// key repository can be read (checked before connecting, so that a client without one does
+// not show up in the queue manager's log). MQRC_NONE or the reason SecureChannel would give.
+MQLONG CheckChannelSecurity(const std::string& cipher_spec, const MQCNO* cno);
+
 // Runs TLS on the connected socket fd for the channel with that CipherSpec; on success fd
 // is the plaintext end of the channel, otherwise fd is closed and set to -1 and the reason
 // (MQRC_KEY_REPOSITORY_ERROR, MQRC_SSL_INITIALIZATION_ERROR, or the queue manager's) is

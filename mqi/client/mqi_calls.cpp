@@ -276,6 +276,11 @@ MQLONG Open(Connection& c, const std::string& requested, const MQCNO* cno) {
     // Each channel in turn; a TLS failure on the last one is the answer.
     MQLONG last = MQRC_HOST_NOT_AVAILABLE;
     for (const Route& route : routes) {
+      if (!route.cipher_spec.empty())
+        if (MQLONG e = CheckChannelSecurity(route.cipher_spec, cno)) {
+          last = e;
+          continue;
+        }
       c.fd = ConnectEndpoints(route.endpoints);
       if (c.fd < 0) continue;
       if (route.cipher_spec.empty()) break;

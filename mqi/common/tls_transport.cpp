@@ -377,6 +377,46 @@ void Relay(SSL* ssl, int net, int local) {
   close(local);
 }
 
+namespace {
+
+// The client's context: the CipherSpec's versions and suites and the key repository.
+std::unique_ptr<SSL_CTX, CtxFree> ClientContext(const ClientOptions& options, MQLONG& reason, std::string& detail) {
+  std::unique_ptr<SSL_CTX, CtxFree> none;
+  const CipherSpec* spec = FindCipherSpec(options.cipher_spec);
+  if (!spec) {
+    reason = MQRC_SSL_INITIALIZATION_ERROR;
+    detail = "CipherSpec " + options.cipher_spec + " is not known";
+    return none;
+  }
+  const std::string file = ResolveKeyRepository(options.key_repository, detail);
+  if (file.empty()) {
+    reason = MQRC_KEY_REPOSITORY_ERROR;
+    return none;
+  }
+  std::unique_ptr<SSL_CTX, CtxFree> ctx(SSL_CTX_new(TLS_client_method()));
+  if (!ctx || !ApplyCipherSpec(ctx.get(), *spec)) {
+    reason = MQRC_SSL_INITIALIZATION_ERROR;
+    detail = "cannot set up TLS: " + LastError();
+    return none;
+  }
+  if (std::string e = LoadKeyRepository(ctx.get(), file, options.key_password, false); !e.empty()) {
+    reason = MQRC_KEY_REPOSITORY_ERROR;
+    detail = e;
+    ERR_clear_error();
+    return none;
+  }
+  reason = MQRC_NONE;
+  return ctx;
+}
+
+}  // namespace
+
+MQLONG CheckClient(const ClientOptions& options, std::string& detail) {
+  MQLONG reason = MQRC_NONE;
+  ClientContext(options, reason, detail);
+  return reason;
+}
+
 ClientResult StartClient(int net_fd, const ClientOptions& options) {
   ClientResult r;
   auto fail = [&](MQLONG reason, std::string detail) {
@@ -386,16 +426,10 @@ ClientResult StartClient(int net_fd, const ClientOptions& options) {
     ERR_clear_error();
     return r;
   };
-  const CipherSpec* spec = FindCipherSpec(options.cipher_spec);
-  if (!spec) return fail(MQRC_SSL_INITIALIZATION_ERROR, "CipherSpec " + options.cipher_spec + " is not known");
-  std::string why;
-  const std::string file = ResolveKeyRepository(options.key_repository, why);
-  if (file.empty()) return fail(MQRC_KEY_REPOSITORY_ERROR, why);
-  std::unique_ptr<SSL_CTX, CtxFree> ctx(SSL_CTX_new(TLS_client_method()));
-  if (!ctx || !ApplyCipherSpec(ctx.get(), *spec))
-    return fail(MQRC_SSL_INITIALIZATION_ERROR, "cannot set up TLS: " + LastError());
-  if (std::string e = LoadKeyRepository(ctx.get(), file, options.key_password, false); !e.empty())
-    return fail(MQRC_KEY_REPOSITORY_ERROR, e);
+  MQLONG reason = MQRC_NONE;
+  std::string detail;
+  std::unique_ptr<SSL_CTX, CtxFree> ctx = ClientContext(options, reason, detail);
+  if (!ctx) return fail(reason, detail);
   SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
   SSL_CTX_set_mode(ctx.get(), SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   std::unique_ptr<SSL, SslFree> ssl(SSL_new(ctx.get()));

@@ -76,6 +76,9 @@ struct ClientResult {
   MQLONG reason = MQRC_NONE;
   std::string detail;
 };
+// The checks StartClient makes before its handshake (CipherSpec known, key repository
+// readable); MQRC_NONE or the reason, with detail.
+MQLONG CheckClient(const ClientOptions& options, std::string& detail);
 // Runs the handshake on a connected socket (which it takes over) and starts a relay
 // thread. Failures: MQRC_KEY_REPOSITORY_ERROR (repository missing or unreadable),
 // MQRC_SSL_INITIALIZATION_ERROR (unknown CipherSpec, handshake refused by either side,
