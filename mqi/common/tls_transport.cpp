@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -192,6 +193,11 @@ void SetNonBlocking(int fd) {
 }
 
 }  // namespace
+
+void Init() {
+  static std::once_flag once;
+  std::call_once(once, [] { OPENSSL_init_ssl(OPENSSL_INIT_NO_ATEXIT | OPENSSL_INIT_LOAD_SSL_STRINGS, nullptr); });
+}
 
 const CipherSpec* FindCipherSpec(std::string_view name) {
   while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.remove_suffix(1);
@@ -381,6 +387,7 @@ namespace {
 
 // The client's context: the CipherSpec's versions and suites and the key repository.
 std::unique_ptr<SSL_CTX, CtxFree> ClientContext(const ClientOptions& options, MQLONG& reason, std::string& detail) {
+  Init();
   std::unique_ptr<SSL_CTX, CtxFree> none;
   const CipherSpec* spec = FindCipherSpec(options.cipher_spec);
   if (!spec) {

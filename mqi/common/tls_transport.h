@@ -15,6 +15,10 @@
 
 namespace vrqsim::tls {
 
+// Initialises OpenSSL once, without its clean-up at exit: relay threads may still be
+// running when the process ends, and must not find the library torn down under them.
+void Init();
+
 struct CipherSpec {
   const char* name;         // IBM's name, as SSLCIPH and MQCD.SSLCipherSpec give it
   int min_version;          // TLS1_2_VERSION or TLS1_3_VERSION

@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -483,6 +484,7 @@ std::unique_ptr<TlsListener> TlsListener::Start(const std::string& qm, const Tls
     error = std::string(kTlsPortEnv) + " is not a port: " + env;
     return nullptr;
   }
+  tls::Init();
   std::call_once(g_index_once, [] { g_state_index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr); });
   auto shared = std::make_shared<Shared>();
   shared->qm = qm;
@@ -566,6 +568,9 @@ TlsListener::~TlsListener() {
   if (shared_->acceptor.joinable()) shared_->acceptor.join();
   close(shared_->listen_fd);
   unlink(port_path_.c_str());
+  // The queue manager has dropped its clients, so the relays are ending; give them a moment
+  // to close their connections properly.
+  for (int i = 0; i < 60 && shared_->connections > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 }  // namespace vrqsim
