@@ -39,9 +39,10 @@ namespace {
 constexpr const char* kTlsPortEnv = "VRQSIM_TLS_PORT";
 constexpr const char* kHandshakeEnv = "VRQSIM_TLS_HANDSHAKE_MS";
 constexpr int kDefaultHandshakeMs = 10000;
-// Connections in their handshake, and all TLS connections: beyond these a new connection
-// is closed at once, so TLS clients cannot take every client slot of the queue manager.
-constexpr int kMaxHandshakes = 64;
+// Connections in their handshake, and TLS connections relayed to the queue manager: beyond
+// these a new connection is closed at once, so TLS clients cannot take every client slot of
+// the queue manager.
+constexpr size_t kMaxPending = 2000;
 constexpr int kMaxConnections = 500;
 constexpr uint8_t kTlsHandshakeRecord = 0x16;
 // How IBM's messages show a channel whose name is not known yet.
@@ -177,9 +178,8 @@ struct TlsListener::Shared {
   int listen_fd = -1;
   int handshake_ms = kDefaultHandshakeMs;
   std::atomic<bool> stop{false};
-  std::atomic<int> handshaking{0};
-  std::atomic<int> connections{0};
-  std::atomic<int64_t> last_full_log{0};
+  std::atomic<int> connections{0};      // relays running
+  int64_t last_full_log = 0;
   std::thread acceptor;
   ~Shared() {
     if (ctx) SSL_CTX_free(ctx);
@@ -245,65 +245,57 @@ std::string Peer(int fd) {
   return text;
 }
 
-// Reads exactly n bytes before the deadline; false on end of data, error or timeout.
-bool ReadExactly(int fd, uint8_t* p, size_t n, int64_t deadline) {
-  while (n) {
-    if (!tls::WaitFor(fd, false, deadline)) return false;
-    const ssize_t r = recv(fd, p, n, MSG_DONTWAIT);
-    if (r == 0) return false;
-    if (r < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      return false;
-    }
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
+// A connection between accept and the start of its relay: the first byte read (a TLS
+// handshake or not), a plaintext request read to be answered, the handshake, and the
+// status sent. All of them are served by one thread on non-blocking sockets, each with the
+// same time limit, so clients that stall at any point hold nothing but their socket.
+struct Pending {
+  enum class Stage { kPeek, kPlain, kTls, kStatus };
+  int fd = -1;
+  int local = -1;
+  int64_t deadline = 0;
+  std::string peer;
+  Stage stage = Stage::kPeek;
+  SSL* ssl = nullptr;
+  std::unique_ptr<Handshake> h;
+  std::vector<uint8_t> plain;           // the plaintext request read so far
+  uint8_t status[tls::kStatusBytes] = {};
+  size_t status_sent = 0;
+  bool ok = false;                      // the status says the channel may be used
+  bool want_write = false;
 
-// A connection that does not start with a TLS handshake: a stand-in client without a
-// CipherSpec is told so in its own protocol; anything else is closed.
-void RefusePlaintext(int fd, const std::string& peer, int64_t deadline) {
-  uint8_t header[kFrameHeader];
-  uint32_t length = 0, op = 0;
-  if (ReadExactly(fd, header, sizeof header, deadline)) {
-    std::memcpy(&length, header, 4);
-    std::memcpy(&op, header + 4, 4);
+  ~Pending() {
+    if (ssl) SSL_free(ssl);
+    if (fd >= 0) close(fd);
+    if (local >= 0) close(local);
   }
-  if (op == static_cast<uint32_t>(Op::Conn) && length <= 64 * 1024) {
-    std::vector<uint8_t> payload(length);
-    if (ReadExactly(fd, payload.data(), length, deadline)) {
-      ConnReply reply;
-      reply.cc = MQCC_FAILED;
-      reply.rc = MQRC_SSL_INITIALIZATION_ERROR;
-      Writer w;
-      Encode(w, reply);
-      const auto frame = w.frame(static_cast<uint32_t>(Op::Conn));
-      send(fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      ErrorLog("AMQ9639E", std::string("Remote channel '") + kUnknownChannel + "' did not specify a CipherSpec: a client at " + peer +
-                               " connected to the TLS listener without TLS; its connection was refused (" +
-                               std::to_string(MQRC_SSL_INITIALIZATION_ERROR) + ")");
-      return;
-    }
-  }
-  ErrorLog("AMQ9638E", "TLS communications error: the connection from " + peer +
-                           " did not begin with a TLS handshake and was closed");
+};
+
+// Answers a stand-in client's connect request with 2393, as a queue manager refuses a client
+// without TLS on a TLS channel.
+void RefusePlaintext(Pending& p) {
+  ConnReply reply;
+  reply.cc = MQCC_FAILED;
+  reply.rc = MQRC_SSL_INITIALIZATION_ERROR;
+  Writer w;
+  Encode(w, reply);
+  const auto frame = w.frame(static_cast<uint32_t>(Op::Conn));
+  send(p.fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  ErrorLog("AMQ9639E", std::string("Remote channel '") + kUnknownChannel + "' did not specify a CipherSpec: a client at " +
+                           p.peer + " connected to the TLS listener without TLS; its connection was refused (" +
+                           std::to_string(MQRC_SSL_INITIALIZATION_ERROR) + ")");
 }
 
 // Says why a handshake failed, in the terms of IBM's error messages.
-void LogHandshakeFailure(SSL* ssl, const Handshake& h, const std::string& peer, bool timed_out, int ssl_error) {
+void LogHandshakeFailure(SSL* ssl, const Handshake& h, const std::string& peer, int ssl_error) {
   const std::string channel = ChannelText(h);
   const unsigned long e = ERR_peek_error();
   const int reason = ERR_GET_REASON(e);
   const std::string detail = tls::LastError();
   const long verify = SSL_get_verify_result(ssl);
-  if (timed_out) {
-    ErrorLog("AMQ9638E", "TLS communications error for channel '" + channel + "': the client at " + peer +
-                             " did not complete its handshake within " + std::to_string(h.shared->handshake_ms) +
-                             " ms; the connection was closed");
-  } else if (h.channel && (reason == SSL_R_NO_SHARED_CIPHER || reason == SSL_R_UNSUPPORTED_PROTOCOL ||
-                           reason == SSL_R_VERSION_TOO_LOW || reason == SSL_R_VERSION_TOO_HIGH ||
-                           reason == SSL_R_NO_SHARED_SIGNATURE_ALGORITHMS || reason == SSL_R_WRONG_VERSION_NUMBER)) {
+  if (h.channel && (reason == SSL_R_NO_SHARED_CIPHER || reason == SSL_R_UNSUPPORTED_PROTOCOL ||
+                    reason == SSL_R_VERSION_TOO_LOW || reason == SSL_R_VERSION_TOO_HIGH ||
+                    reason == SSL_R_NO_SHARED_SIGNATURE_ALGORITHMS || reason == SSL_R_WRONG_VERSION_NUMBER)) {
     ErrorLog("AMQ9631E", "The CipherSpec negotiated during the TLS handshake does not match the required CipherSpec "
                          "for channel '" + channel + "': the channel requires '" + h.channel->cipher_spec +
                          "', and the client at " + peer + " offered none that matches (" + detail + ")");
@@ -325,21 +317,6 @@ void LogHandshakeFailure(SSL* ssl, const Handshake& h, const std::string& peer, 
   }
 }
 
-bool WriteAll(SSL* ssl, int fd, const uint8_t* p, size_t n, int64_t deadline) {
-  while (n) {
-    const int w = SSL_write(ssl, p, static_cast<int>(n));
-    if (w > 0) {
-      p += w;
-      n -= static_cast<size_t>(w);
-      continue;
-    }
-    const int e = SSL_get_error(ssl, w);
-    if ((e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) || !tls::WaitFor(fd, e == SSL_ERROR_WANT_WRITE, deadline))
-      return false;
-  }
-  return true;
-}
-
 int ConnectPlain(const sockaddr_in& to) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
@@ -352,122 +329,205 @@ int ConnectPlain(const sockaddr_in& to) {
   return fd;
 }
 
-void Serve(std::shared_ptr<TlsListener::Shared> shared, int fd) {
-  struct Count {
-    std::atomic<int>& n;
-    bool on = true;
-    ~Count() { if (on) --n; }
-  } handshaking{shared->handshaking};
-  struct Done {
-    std::atomic<int>& n;
-    ~Done() { --n; }
-  } connection{shared->connections};
-  const std::string peer = Peer(fd);
-  const int64_t deadline = tls::NowMs() + shared->handshake_ms;
-  uint8_t first = 0;
-  ssize_t peeked = -1;
-  while (tls::WaitFor(fd, false, deadline)) {
-    peeked = recv(fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (peeked >= 0 || (errno != EAGAIN && errno != EINTR)) break;
-  }
-  if (peeked <= 0) {
-    ErrorLog(peeked < 0 && tls::NowMs() >= deadline ? "AMQ9638E" : "AMQ9665E",
-             "the connection from " + peer + " to the TLS listener " +
-                 (peeked == 0 ? std::string("closed before its handshake began")
-                              : "sent nothing within " + std::to_string(shared->handshake_ms) + " ms and was closed"));
-    close(fd);
-    return;
-  }
-  if (first != kTlsHandshakeRecord) {
-    RefusePlaintext(fd, peer, deadline);
-    close(fd);
-    return;
-  }
-  if (!shared->ctx) {
-    ErrorLog("AMQ9657E", std::string("The key repository could not be opened (channel '") + kUnknownChannel + "', client " + peer + "): " +
-                             shared->repository_error);
-    close(fd);
-    return;
-  }
-  Handshake h;
-  h.shared = shared.get();
-  SSL* ssl = SSL_new(shared->ctx);
-  if (!ssl || SSL_set_fd(ssl, fd) != 1 || SSL_set_ex_data(ssl, g_state_index, &h) != 1) {
-    ErrorLog("AMQ9638E", "cannot set up TLS for the client at " + peer + ": " + tls::LastError());
-    SSL_free(ssl);
-    close(fd);
-    return;
-  }
-  bool ok = false, timed_out = false;
-  int ssl_error = SSL_ERROR_NONE;
-  for (;;) {
-    const int n = SSL_accept(ssl);
-    if (n == 1) { ok = true; break; }
-    ssl_error = SSL_get_error(ssl, n);
-    if (ssl_error != SSL_ERROR_WANT_READ && ssl_error != SSL_ERROR_WANT_WRITE) break;
-    if (!tls::WaitFor(fd, ssl_error == SSL_ERROR_WANT_WRITE, deadline)) { timed_out = true; break; }
-  }
-  if (!ok) {
-    LogHandshakeFailure(ssl, h, peer, timed_out, ssl_error);
-    SSL_free(ssl);
-    close(fd);
-    return;
-  }
+// The verdict on a finished handshake: the status to send, and the plaintext connection to
+// the queue manager when the channel may be used.
+void Decide(TlsListener::Shared& shared, Pending& p) {
+  const Handshake& h = *p.h;
   uint32_t status = MQRC_NONE;
   if (!h.channel) {
     status = MQRC_UNKNOWN_CHANNEL_NAME;
-    ErrorLog("AMQ9520E", "Channel '" + ChannelText(h) + "' not defined: the TLS client at " + peer +
+    ErrorLog("AMQ9520E", "Channel '" + ChannelText(h) + "' not defined: the TLS client at " + p.peer +
                              (h.requested.empty() ? std::string(" named no channel and more than one channel has an SSLCIPH")
                                                   : std::string(" asked for a channel this queue manager does not define")));
   } else if (h.channel->cipher_spec.empty()) {
     status = MQRC_SSL_INITIALIZATION_ERROR;
-    ErrorLog("AMQ9635E", "Channel '" + h.channel->name + "' did not specify a valid CipherSpec: the client at " + peer +
+    ErrorLog("AMQ9635E", "Channel '" + h.channel->name + "' did not specify a valid CipherSpec: the client at " + p.peer +
                              " used TLS on a channel without SSLCIPH");
-  }
-  const int local = status == MQRC_NONE ? ConnectPlain(shared->plain) : -1;
-  if (status == MQRC_NONE && local < 0) {
+  } else if ((p.local = ConnectPlain(shared.plain)) < 0) {
+    status = MQRC_Q_MGR_NOT_AVAILABLE;
     ErrorLog("AMQ9638E", "the TLS connection on channel '" + h.channel->name + "' cannot reach the queue manager: " +
                              std::strerror(errno));
-    status = MQRC_Q_MGR_NOT_AVAILABLE;
   }
-  const uint32_t sent = htonl(status);
-  if (!WriteAll(ssl, fd, reinterpret_cast<const uint8_t*>(&sent), sizeof sent, deadline) || status != MQRC_NONE) {
-    SSL_shutdown(ssl);
-    SSL_free(ssl);
-    close(fd);
-    if (local >= 0) close(local);
-    return;
-  }
-  handshaking.on = false;
-  --shared->handshaking;
-  tls::Relay(ssl, fd, local);
+  p.ok = status == MQRC_NONE;
+  const uint32_t wire = htonl(status);
+  std::memcpy(p.status, &wire, sizeof wire);
+  p.stage = Pending::Stage::kStatus;
 }
 
-void AcceptLoop(std::shared_ptr<TlsListener::Shared> shared) {
-  while (!shared->stop) {
-    pollfd p{shared->listen_fd, POLLIN, 0};
-    if (poll(&p, 1, 250) <= 0) continue;
-    const int fd = accept4(shared->listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) continue;
-    if (shared->handshaking >= kMaxHandshakes || shared->connections >= kMaxConnections) {
-      const int64_t now = tls::NowMs();
-      if (now - shared->last_full_log > 10000) {
-        shared->last_full_log = now;
-        ErrorLog("AMQ9513E", "Maximum number of TLS channels reached (" + std::to_string(shared->handshaking.load()) +
-                                 " in their handshake, " + std::to_string(shared->connections.load()) +
-                                 " in all); new connections are closed until some end");
+// Moves a connection on as far as its socket allows; false when it is finished with (handed
+// to a relay thread, or refused and closed).
+bool Step(TlsListener::Shared& shared, Pending& p) {
+  p.want_write = false;
+  if (p.stage == Pending::Stage::kPeek) {
+    uint8_t first = 0;
+    const ssize_t n = recv(p.fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
+    if (n <= 0) {
+      ErrorLog("AMQ9665E", "the connection from " + p.peer + " to the TLS listener closed before its handshake began");
+      return false;
+    }
+    if (first != kTlsHandshakeRecord) {
+      p.stage = Pending::Stage::kPlain;
+    } else if (!shared.ctx) {
+      ErrorLog("AMQ9657E", std::string("The key repository could not be opened (channel '") + kUnknownChannel +
+                               "', client " + p.peer + "): " + shared.repository_error);
+      return false;
+    } else {
+      p.h = std::make_unique<Handshake>();
+      p.h->shared = &shared;
+      p.ssl = SSL_new(shared.ctx);
+      if (!p.ssl || SSL_set_fd(p.ssl, p.fd) != 1 || SSL_set_ex_data(p.ssl, g_state_index, p.h.get()) != 1) {
+        ErrorLog("AMQ9638E", "cannot set up TLS for the client at " + p.peer + ": " + tls::LastError());
+        return false;
       }
-      close(fd);
+      p.stage = Pending::Stage::kTls;
+    }
+  }
+  if (p.stage == Pending::Stage::kPlain) {
+    // A stand-in client's connect request is a frame header and a short payload.
+    uint8_t buf[4096];
+    for (;;) {
+      size_t want = kFrameHeader;
+      uint32_t length = 0, op = 0;
+      if (p.plain.size() >= kFrameHeader) {
+        std::memcpy(&length, p.plain.data(), 4);
+        std::memcpy(&op, p.plain.data() + 4, 4);
+        if (op != static_cast<uint32_t>(Op::Conn) || length > 64 * 1024) {
+          ErrorLog("AMQ9638E", "TLS communications error: the connection from " + p.peer +
+                                   " did not begin with a TLS handshake and was closed");
+          return false;
+        }
+        want += length;
+      }
+      if (p.plain.size() == want) {
+        RefusePlaintext(p);
+        return false;
+      }
+      const ssize_t n = recv(p.fd, buf, std::min(sizeof buf, want - p.plain.size()), MSG_DONTWAIT);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
+      if (n <= 0) {
+        ErrorLog("AMQ9638E", "TLS communications error: the connection from " + p.peer +
+                                 " did not begin with a TLS handshake and was closed");
+        return false;
+      }
+      p.plain.insert(p.plain.end(), buf, buf + n);
+    }
+  }
+  if (p.stage == Pending::Stage::kTls) {
+    const int n = SSL_accept(p.ssl);
+    if (n != 1) {
+      const int e = SSL_get_error(p.ssl, n);
+      if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+        p.want_write = e == SSL_ERROR_WANT_WRITE;
+        return true;
+      }
+      LogHandshakeFailure(p.ssl, *p.h, p.peer, e);
+      return false;
+    }
+    Decide(shared, p);
+  }
+  // Stage::kStatus
+  while (p.status_sent < sizeof p.status) {
+    const int n = SSL_write(p.ssl, p.status + p.status_sent, static_cast<int>(sizeof p.status - p.status_sent));
+    if (n > 0) {
+      p.status_sent += static_cast<size_t>(n);
       continue;
     }
-    ++shared->handshaking;
-    ++shared->connections;
-    try {
-      std::thread(Serve, shared, fd).detach();
-    } catch (const std::system_error&) {
-      --shared->handshaking;
+    const int e = SSL_get_error(p.ssl, n);
+    if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+      p.want_write = e == SSL_ERROR_WANT_WRITE;
+      return true;
+    }
+    ErrorLog("AMQ9665E", "TLS connection closed by remote end of channel '" + ChannelText(*p.h) + "' (" + p.peer + ")");
+    return false;
+  }
+  if (!p.ok) {
+    SSL_shutdown(p.ssl);
+    return false;
+  }
+  if (shared.connections >= kMaxConnections) {
+    ErrorLog("AMQ9513E", "Maximum number of TLS channels reached (" + std::to_string(kMaxConnections) +
+                             "): the connection from " + p.peer + " was closed");
+    return false;
+  }
+  ++shared.connections;
+  try {
+    std::thread([shared = &shared, ssl = p.ssl, fd = p.fd, local = p.local] {
+      tls::Relay(ssl, fd, local);
       --shared->connections;
-      close(fd);
+    }).detach();
+  } catch (const std::system_error&) {
+    --shared.connections;
+    return false;
+  }
+  p.ssl = nullptr;   // the relay owns them now
+  p.fd = p.local = -1;
+  return false;
+}
+
+void LogTimeout(const Pending& p, int ms) {
+  const std::string limit = std::to_string(ms) + " ms";
+  switch (p.stage) {
+    case Pending::Stage::kPeek:
+      ErrorLog("AMQ9638E", "the connection from " + p.peer + " to the TLS listener sent nothing within " + limit +
+                               " and was closed");
+      break;
+    case Pending::Stage::kPlain:
+      ErrorLog("AMQ9638E", "TLS communications error: the connection from " + p.peer +
+                               " did not begin with a TLS handshake and was closed");
+      break;
+    default:
+      ErrorLog("AMQ9638E", "TLS communications error for channel '" + ChannelText(*p.h) + "': the client at " + p.peer +
+                               " did not complete its handshake within " + limit + "; the connection was closed");
+  }
+}
+
+// The listener's thread: accepts connections and moves every pending one on, until stopped.
+void HandshakeLoop(std::shared_ptr<TlsListener::Shared> shared) {
+  std::vector<std::unique_ptr<Pending>> pending;
+  while (!shared->stop) {
+    std::vector<pollfd> fds;
+    fds.push_back({shared->listen_fd, POLLIN, 0});
+    int64_t next = tls::NowMs() + 250;
+    for (const auto& p : pending) {
+      fds.push_back({p->fd, static_cast<short>(p->want_write ? POLLOUT : POLLIN), 0});
+      next = std::min(next, p->deadline);
+    }
+    const int n = poll(fds.data(), fds.size(), static_cast<int>(std::max<int64_t>(0, next - tls::NowMs())));
+    if (n < 0 && errno != EINTR) break;
+    const int64_t now = tls::NowMs();
+    // Connections in hand first, by their index in fds, then the new ones.
+    std::vector<std::unique_ptr<Pending>> still;
+    for (size_t i = 0; i < pending.size(); ++i) {
+      Pending& p = *pending[i];
+      bool keep = true;
+      if (n > 0 && fds[i + 1].revents) keep = Step(*shared, p);
+      if (keep && now >= p.deadline) {
+        LogTimeout(p, shared->handshake_ms);
+        keep = false;
+      }
+      if (keep) still.push_back(std::move(pending[i]));
+    }
+    pending = std::move(still);
+    if (n > 0 && (fds[0].revents & POLLIN)) {
+      for (;;) {
+        const int fd = accept4(shared->listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) break;
+        if (pending.size() >= kMaxPending) {
+          if (now - shared->last_full_log > 10000) {
+            shared->last_full_log = now;
+            ErrorLog("AMQ9513E", "Maximum number of TLS connections in their handshake reached (" +
+                                     std::to_string(kMaxPending) + "); new connections are closed until some end");
+          }
+          close(fd);
+          continue;
+        }
+        auto p = std::make_unique<Pending>();
+        p->fd = fd;
+        p->peer = Peer(fd);
+        p->deadline = now + shared->handshake_ms;
+        if (Step(*shared, *p)) pending.push_back(std::move(p));
+      }
     }
   }
 }
@@ -529,7 +589,7 @@ std::unique_ptr<TlsListener> TlsListener::Start(const std::string& qm, const Tls
     ErrorLog("AMQ9657E", "The key repository could not be opened: " + shared->repository_error +
                              "; TLS connections are refused until the queue manager restarts with a usable one");
 
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     error = std::string("cannot open a TCP socket: ") + std::strerror(errno);
     return nullptr;
@@ -557,7 +617,7 @@ std::unique_ptr<TlsListener> TlsListener::Start(const std::string& qm, const Tls
   std::unique_ptr<TlsListener> listener(new TlsListener());
   listener->port_path_ = QmDir(qm) + "/qm.tlsport";
   std::ofstream(listener->port_path_) << ntohs(addr.sin_port) << "\n";
-  shared->acceptor = std::thread(AcceptLoop, shared);
+  shared->acceptor = std::thread(HandshakeLoop, shared);
   listener->shared_ = std::move(shared);
   return listener;
 }
