@@ -356,7 +356,7 @@ void Decide(TlsListener::Shared& shared, Pending& p) {
 
 // Moves a connection on as far as its socket allows; false when it is finished with (handed
 // to a relay thread, or refused and closed).
-bool Step(TlsListener::Shared& shared, Pending& p) {
+bool Step(TlsListener::Shared& shared, Pending& p, const std::shared_ptr<TlsListener::Shared>& owner) {
   p.want_write = false;
   if (p.stage == Pending::Stage::kPeek) {
     uint8_t first = 0;
@@ -452,9 +452,9 @@ bool Step(TlsListener::Shared& shared, Pending& p) {
   }
   ++shared.connections;
   try {
-    std::thread([shared = &shared, ssl = p.ssl, fd = p.fd, local = p.local] {
+    std::thread([owner, ssl = p.ssl, fd = p.fd, local = p.local] {
       tls::Relay(ssl, fd, local);
-      --shared->connections;
+      --owner->connections;
     }).detach();
   } catch (const std::system_error&) {
     --shared.connections;
@@ -501,7 +501,7 @@ void HandshakeLoop(std::shared_ptr<TlsListener::Shared> shared) {
     for (size_t i = 0; i < pending.size(); ++i) {
       Pending& p = *pending[i];
       bool keep = true;
-      if (n > 0 && fds[i + 1].revents) keep = Step(*shared, p);
+      if (n > 0 && fds[i + 1].revents) keep = Step(*shared, p, shared);
       if (keep && now >= p.deadline) {
         LogTimeout(p, shared->handshake_ms);
         keep = false;
@@ -526,7 +526,7 @@ void HandshakeLoop(std::shared_ptr<TlsListener::Shared> shared) {
         p->fd = fd;
         p->peer = Peer(fd);
         p->deadline = now + shared->handshake_ms;
-        if (Step(*shared, *p)) pending.push_back(std::move(p));
+        if (Step(*shared, *p, shared)) pending.push_back(std::move(p));
       }
     }
   }
