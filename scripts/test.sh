@@ -359,6 +359,14 @@ if [ "${gcc_ok:-1}" -eq 0 ] && [ "${VRQ_SKIP_PROMETHEUS:-0}" != 1 ]; then
   "$root/scripts/prometheus-check.sh" build/gcc || failed+=("vrqmq --serve behind Prometheus")
 fi
 
+# --- TLS channels: IBM's Node.js binding through libmqic_r over TLS (about 10 s) ----------
+# Needs the ibmmq package step 2c installed; skips with a note when it is not there.
+if [ "$gcc_ok" -eq 0 ] && [ "${VRQ_SKIP_NODE:-0}" != 1 ]; then
+  step "IBM Node.js binding over TLS channels"
+  install_packages openssl || failed+=("TLS: apt-get install openssl")
+  "$root/scripts/node-tls-check.sh" build/gcc || failed+=("Node.js binding over TLS")
+fi
+
 # --- summary -------------------------------------------------------------------------------
 end_step
 printf '\n=== durations ===\n'

@@ -17,7 +17,9 @@
 #include <cmqc.h>
 #include <cmqxc.h>
 
+#include "ccdt.h"
 #include "client_platform.h"
+#include "client_tls.h"
 #include "charv.h"
 #include "client_route.h"
 #include "connection.h"
@@ -184,18 +186,52 @@ const MQCD* ClientConn(const MQCNO* cno) {
   return nullptr;
 }
 
-// Where a client connection goes; MQRC_NONE or the reason it cannot be made.
-MQLONG ClientEndpoints(const MQCNO* cno, std::vector<Endpoint>& endpoints) {
+// One way to a queue manager: a channel, its addresses and its CipherSpec.
+struct Route {
+  std::string channel;
+  std::vector<Endpoint> endpoints;
+  std::string cipher_spec;
+};
+
+// The CCDT URL of MQCNO (version 6), or null.
+std::string CnoCcdtUrl(const MQCNO* cno) {
+  if (!cno || cno->Version < MQCNO_VERSION_6 || cno->CCDTUrlLength <= 0) return {};
+  const char* p = cno->CCDTUrlPtr;
+  if (!p && cno->CCDTUrlOffset > 0) p = reinterpret_cast<const char*>(cno) + cno->CCDTUrlOffset;
+  return p ? std::string(p, strnlen(p, static_cast<size_t>(cno->CCDTUrlLength))) : std::string();
+}
+
+// Where a client connection goes, in IBM's order: the MQCD of MQCONNX, a channel table
+// named by MQCONNX, MQSERVER, then a table named by MQCCDTURL. MQRC_NONE or the reason.
+MQLONG ClientRoutes(const MQCNO* cno, const std::string& qmgr, std::vector<Route>& routes) {
+  routes.clear();
   if (const MQCD* cd = ClientConn(cno)) {
     if (cd->Version < MQCD_VERSION_1 || cd->Version > MQCD_CURRENT_VERSION) return MQRC_CD_ERROR;
     if (cd->TransportType != MQXPT_TCP) return MQRC_CD_ERROR;
-    if (cd->Version >= MQCD_VERSION_7 && !Trimmed(cd->SSLCipherSpec).empty()) return MQRC_FUNCTION_NOT_SUPPORTED;
+    Route r;
+    r.channel = Trimmed(cd->ChannelName);
+    if (cd->Version >= MQCD_VERSION_7) r.cipher_spec = Trimmed(cd->SSLCipherSpec);
     const std::string name = cd->Version >= MQCD_VERSION_2 ? Trimmed(cd->ConnectionName) : Trimmed(cd->ShortConnectionName);
-    return ParseConnectionName(name, endpoints) ? MQRC_NONE : MQRC_CD_ERROR;
+    if (!ParseConnectionName(name, r.endpoints)) return MQRC_CD_ERROR;
+    routes.push_back(std::move(r));
+    return MQRC_NONE;
   }
+  std::string url = CnoCcdtUrl(cno);
   const char* server = std::getenv("MQSERVER");
-  if (!server || !*server) return MQRC_Q_MGR_NAME_ERROR;
-  return ParseMqServer(server, endpoints);
+  if (url.empty() && server && *server) {
+    Route r;
+    r.channel = std::string(server).substr(0, std::string_view(server).find('/'));
+    if (MQLONG e = ParseMqServer(server, r.endpoints)) return e;
+    routes.push_back(std::move(r));
+    return MQRC_NONE;
+  }
+  if (url.empty())
+    if (const char* env = std::getenv("MQCCDTURL")) url = env;
+  if (url.empty()) return MQRC_Q_MGR_NAME_ERROR;
+  std::vector<CcdtChannel> channels;
+  if (MQLONG e = static_cast<MQLONG>(CcdtChannelsFor(url, qmgr, channels))) return e;
+  for (auto& c : channels) routes.push_back({std::move(c.name), std::move(c.endpoints), std::move(c.cipher_spec)});
+  return MQRC_NONE;
 }
 
 bool WantsClient(const MQCNO* cno) {
@@ -222,8 +258,8 @@ MQLONG CheckCno(const MQCNO* cno) {
       !at_most_one(o & (MQCNO_SERIALIZE_CONN_TAG_Q_MGR | MQCNO_SERIALIZE_CONN_TAG_QSG |
                         MQCNO_RESTRICT_CONN_TAG_Q_MGR | MQCNO_RESTRICT_CONN_TAG_QSG)))
     return MQRC_OPTIONS_ERROR;
-  if (cno->Version >= MQCNO_VERSION_6 && (cno->CCDTUrlPtr || cno->CCDTUrlOffset) && cno->CCDTUrlLength != 0)
-    return MQRC_FUNCTION_NOT_SUPPORTED;   // channel definition tables are not read
+  if (cno->Version >= MQCNO_VERSION_6 && cno->CCDTUrlLength < 0) return MQRC_CCDT_URL_ERROR;
+  if (MQLONG e = CheckSco(cno)) return e;
   if (cno->Version >= MQCNO_VERSION_5 && cno->SecurityParmsPtr) {
     const MQCSP* csp = cno->SecurityParmsPtr;
     if (!StrucIs(csp->StrucId, MQCSP_STRUC_ID) || csp->Version < MQCSP_VERSION_1 ||
@@ -264,10 +300,23 @@ MQLONG Open(Connection& c, const std::string& requested, const MQCNO* cno) {
   if (c.client) {
     if (!name.empty() && name[0] == '*') name.erase(0, 1);
     if (!name.empty() && !ValidObjectName(name)) return MQRC_Q_MGR_NAME_ERROR;
-    std::vector<Endpoint> endpoints;
-    if (MQLONG r = ClientEndpoints(cno, endpoints)) return r;
-    c.fd = ConnectEndpoints(endpoints);
-    if (c.fd < 0) return MQRC_HOST_NOT_AVAILABLE;
+    std::vector<Route> routes;
+    if (MQLONG r = ClientRoutes(cno, requested, routes)) return r;
+    // Each channel in turn; a TLS failure on the last one is the answer.
+    MQLONG last = MQRC_HOST_NOT_AVAILABLE;
+    for (const Route& route : routes) {
+      if (!route.cipher_spec.empty())
+        if (MQLONG e = CheckChannelSecurity(route.cipher_spec, cno)) {
+          last = e;
+          continue;
+        }
+      c.fd = ConnectEndpoints(route.endpoints);
+      if (c.fd < 0) continue;
+      if (route.cipher_spec.empty()) break;
+      last = SecureChannel(c.fd, route.channel, route.cipher_spec, cno);
+      if (c.fd >= 0) break;
+    }
+    if (c.fd < 0) return last;
   } else {
     if (name.empty()) name = DefaultQmName().value_or("");
     if (!ValidObjectName(name) || !QueueManagerExists(name)) return MQRC_Q_MGR_NAME_ERROR;

@@ -172,6 +172,8 @@ QueueAttrs DefaultAttrs(MQLONG type) {
 
 }  // namespace
 
+bool TokenizeCommand(const std::string& line, std::vector<Keyword>& out) { return Tokenize(line, out); }
+
 bool ParseDefinitions(const std::string& text, std::vector<Definition>& out, std::string& error) {
   std::istringstream in(text);
   std::string line;

@@ -33,6 +33,9 @@ struct Definition {
   int line = 0;
 };
 
+// Splits one MQSC-like line into keywords with their values; false on unbalanced text.
+bool TokenizeCommand(const std::string& line, std::vector<Keyword>& out);
+
 // Parses the text; on failure returns false with "line N: reason" in error.
 bool ParseDefinitions(const std::string& text, std::vector<Definition>& out, std::string& error);
 

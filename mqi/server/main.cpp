@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -28,11 +29,13 @@
 #include "installation.h"
 #include "message_commands.h"
 #include "protocol.h"
+#include "platform.h"
 #include "qm_dir.h"
 #include "recovery_log.h"
 #include "server.h"
 #include "socket_io.h"
 #include "tcp_listener.h"
+#include "tls_front.h"
 
 namespace fs = std::filesystem;
 using namespace vrqsim;
@@ -157,11 +160,10 @@ int Create(const std::vector<std::string>& args) {
     }
   }
   std::vector<Definition> parsed;
+  TlsSettings tls;
   std::string error;
   SecurityConfig security;
-  std::string queue_defs;
-  if (!ExtractSecurityDefinitions(defs, security, queue_defs, error) || !ParseDefinitions(queue_defs, parsed, error))
-    return Fail("definition file: " + error);
+  if (!ParseQmDefinitions(defs, parsed, tls, security, error)) return Fail("definition file: " + error);
   std::error_code ec;
   fs::create_directories(SimDir(), ec);
   if (Exists(qm)) return Fail("queue manager " + qm + " already exists");
@@ -189,11 +191,10 @@ extern "C" void OnSignal(int) { Server::RequestStop(); }
 int Serve(const std::string& qm) {
   if (!Exists(qm)) return Fail(Missing(qm));
   std::vector<Definition> defs;
+  TlsSettings tls;
   std::string error;
   SecurityConfig config;
-  std::string queue_defs;
-  if (!ExtractSecurityDefinitions(ReadText(DefinitionsPath(qm)), config, queue_defs, error) ||
-      !ParseDefinitions(queue_defs, defs, error))
+  if (!ParseQmDefinitions(ReadText(DefinitionsPath(qm)), defs, tls, config, error))
     return Fail("definition file: " + error);
   Security security(qm, config);
   if (!security.Load(error)) return Fail(error);
@@ -215,8 +216,14 @@ int Serve(const std::string& qm) {
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0)
     return Fail("cannot listen on " + path + ": " + std::strerror(errno));
   std::string tcp_error;
+  // TLS connections reach the queue manager through its plain TCP listener (on loopback
+  // unless VRQSIM_TCP_ADDRESS says otherwise), so the TLS port brings that one up too.
+  if (std::getenv("VRQSIM_TLS_PORT") && !std::getenv(kTcpPortEnv)) setenv(kTcpPortEnv, "0", 1);
   const int tcp_fd = ListenLoopback(qm, tcp_error);
+  std::unique_ptr<TlsListener> tls_listener;
+  if (tcp_error.empty()) tls_listener = TlsListener::Start(qm, tls, tcp_fd, tcp_error);
   if (!tcp_error.empty()) {
+    if (tcp_fd >= 0) close(tcp_fd);
     close(fd);
     unlink(path.c_str());
     return Fail(tcp_error);
@@ -237,6 +244,7 @@ int Serve(const std::string& qm) {
   std::fprintf(stderr, "queue manager %s running (pid %d); recovery log %s: %zu messages restored, %zu units of work backed out\n",
                qm.c_str(), static_cast<int>(getpid()), recovery.path().c_str(), recovery.restored(), recovery.backed_out());
   const int status = server.Run();
+  tls_listener.reset();
   cmd.Stop();
   close(fd);
   unlink(path.c_str());
@@ -253,11 +261,10 @@ int Start(const std::string& qm) {
   if (!Exists(qm)) return Fail(Missing(qm));
   if (Running(qm)) return Fail("queue manager " + qm + " is already running");
   std::vector<Definition> defs;
+  TlsSettings tls;
   std::string error;
   SecurityConfig config;
-  std::string queue_defs;
-  if (!ExtractSecurityDefinitions(ReadText(DefinitionsPath(qm)), config, queue_defs, error) ||
-      !ParseDefinitions(queue_defs, defs, error))
+  if (!ParseQmDefinitions(ReadText(DefinitionsPath(qm)), defs, tls, config, error))
     return Fail("definition file: " + error);
   if (Security security(qm, config); !security.Load(error)) return Fail(error);
   // Definitions that cannot be carried out (ALTER of a missing queue, a name taken) are

@@ -54,13 +54,15 @@ TEST(MqiConnx, OptionsStructureIsChecked) {
   EXPECT_EQ(Connx("QM.CONNX", &cno, h).rc, MQRC_OPTIONS_ERROR);
   cno.Options = MQCNO_CLIENT_BINDING | MQCNO_LOCAL_BINDING;
   EXPECT_EQ(Connx("QM.CONNX", &cno, h).rc, MQRC_OPTIONS_ERROR);
-  // Channel definition tables are not read: said plainly rather than ignored.
+  // A channel table that cannot be read, or one fetched over the network, is refused.
   cno = {MQCNO_DEFAULT};
   cno.Version = MQCNO_VERSION_6;
-  char url[] = "file:///tmp/ccdt.json";
-  cno.CCDTUrlPtr = url;
-  cno.CCDTUrlLength = static_cast<MQLONG>(sizeof url - 1);
-  EXPECT_EQ(Connx("QM.CONNX", &cno, h).rc, MQRC_FUNCTION_NOT_SUPPORTED);
+  cno.Options = MQCNO_CLIENT_BINDING;
+  for (const char* table : {"file:///nonexistent/ccdt.json", "http://localhost/ccdt.json"}) {
+    cno.CCDTUrlPtr = const_cast<char*>(table);
+    cno.CCDTUrlLength = static_cast<MQLONG>(std::strlen(table));
+    EXPECT_EQ(Connx("QM.CONNX", &cno, h).rc, MQRC_CCDT_URL_ERROR);
+  }
   EXPECT_EQ(Connx("NO.SUCH.QM", nullptr, h).rc, MQRC_CNO_ERROR);
   cno = {MQCNO_DEFAULT};
   EXPECT_EQ(Connx("NO.SUCH.QM", &cno, h).rc, MQRC_Q_MGR_NAME_ERROR);
