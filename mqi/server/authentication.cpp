@@ -20,6 +20,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 
@@ -632,8 +633,8 @@ MQLONG Security::Admit(ConnRequest& req, bool client, std::string& user) {
   return MQRC_NONE;
 }
 
-void Security::LogError(const std::string& id, const std::string& text, const std::string& explanation,
-                        const std::string& action) const {
+void WriteErrorLog(const std::string& qm, const std::string& id, const std::string& text,
+                   const std::string& explanation, const std::string& action) {
   char when[64] = "";
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
@@ -641,16 +642,26 @@ void Security::LogError(const std::string& id, const std::string& text, const st
   std::strftime(when, sizeof when, "%m/%d/%Y %I:%M:%S %p", &tm);
   char host[256] = "";
   gethostname(host, sizeof host - 1);
-  const passwd* me = getpwuid(geteuid());
+  passwd pw{};
+  passwd* me = nullptr;
+  char buffer[1024];
+  getpwuid_r(geteuid(), &pw, buffer, sizeof buffer, &me);
   std::ostringstream entry;
   entry << when << " - Process(" << getpid() << ".1) User(" << (me ? me->pw_name : "?")
-        << ") Program(vrqsim)\n                    Host(" << host << ") QMgr(" << qm_ << ")\n\n"
+        << ") Program(vrqsim)\n                    Host(" << host << ") QMgr(" << qm << ")\n\n"
         << id << ": " << text << "\n\nEXPLANATION:\n" << explanation << "\nACTION:\n" << action
         << "\n-------------------------------------------------------------------------------\n";
+  static std::mutex mutex;  // the TLS listener's thread writes here too
+  std::lock_guard<std::mutex> lock(mutex);
   std::error_code ec;
-  std::filesystem::create_directories(QmDir(qm_), ec);
-  std::ofstream(QmDir(qm_) + "/AMQERR01.LOG", std::ios::app) << entry.str();
+  std::filesystem::create_directories(QmDir(qm), ec);
+  std::ofstream(QmDir(qm) + "/AMQERR01.LOG", std::ios::app) << entry.str();
   std::fprintf(stderr, "%s: %s\n", id.c_str(), text.c_str());
+}
+
+void Security::LogError(const std::string& id, const std::string& text, const std::string& explanation,
+                        const std::string& action) const {
+  WriteErrorLog(qm_, id, text, explanation, action);
 }
 
 }  // namespace vrqsim

@@ -85,6 +85,11 @@ std::string CheckAccount(const UserAccount& account, const std::string& password
 // most 64 characters (longer ones cut, with "...").
 std::string LoggableText(std::string_view text);
 
+// Appends one message, in IBM's error-log form, to the error log AMQERR01.LOG in the
+// folder of queue manager qm, and its first line to standard error; safe from any thread.
+void WriteErrorLog(const std::string& qm, const std::string& id, const std::string& text,
+                   const std::string& explanation, const std::string& action);
+
 class Security {
  public:
   Security(std::string qm, SecurityConfig config);

@@ -53,8 +53,17 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// The queue manager's error log is its standard error (its log file when started).
+// The queue manager the listener serves (one a process), set before its thread starts.
+std::string g_error_log_qm;
+
+// The cause of a refused connection, in the queue manager's error log (AMQERR01.LOG) and
+// on its standard error (its log file when started).
 void ErrorLog(const char* id, const std::string& text) {
+  if (!g_error_log_qm.empty()) {
+    WriteErrorLog(g_error_log_qm, id, text, "A TLS connection to a client channel was refused or ended.",
+                  "Check the channel's SSLCIPH and SSLCAUTH, the key repositories and certificates of both ends.");
+    return;
+  }
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
   localtime_r(&now, &tm);
@@ -560,6 +569,7 @@ std::unique_ptr<TlsListener> TlsListener::Start(const std::string& qm, const Tls
   std::call_once(g_index_once, [] { g_state_index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr); });
   auto shared = std::make_shared<Shared>();
   shared->qm = qm;
+  g_error_log_qm = qm;
   shared->settings = settings;
   if (const char* ms = std::getenv(kHandshakeEnv)) {
     int v = 0;
