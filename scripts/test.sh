@@ -187,7 +187,7 @@ else
       name=$(basename "$exe"); name=${name#fuzz_}
       work=$fuzz_dir/$name
       if [ -f "$work.ok" ]; then
-        printf '%s: %s\n' "$name" "$(grep -E 'stat::number_of_executed_runs' "$work.log" | tail -n 1)"
+        printf '%s: %s\n' "$name" "$(grep -E 'stat::number_of_executed_units' "$work.log" | tail -n 1)"
       else
         echo "fuzz $name FAILED:"; tail -n 40 "$work.log"
         mkdir -p build/fuzz-crashes && cp "$work"/crash-* "$work"/timeout-* "$work"/oom-* build/fuzz-crashes/ 2>/dev/null
