@@ -64,12 +64,12 @@ constexpr CipherSpec kSpecs[] = {
 };
 
 template <typename T>
-bool Apply(T* target, const CipherSpec& spec, int (*min)(T*, int), int (*max)(T*, int),
+bool Apply(T* target, const CipherSpec& cipher, int (*min)(T*, int), int (*max)(T*, int),
            int (*list)(T*, const char*), int (*suites)(T*, const char*)) {
-  // An empty TLS 1.2 list is refused by OpenSSL, so a TLS 1.3-only spec keeps the default
+  // An empty TLS 1.2 list is refused by OpenSSL, so a TLS 1.3-only CipherSpec keeps the default
   // list: the version limit already rules those suites out.
-  return min(target, spec.min_version) == 1 && max(target, spec.max_version) == 1 &&
-         (!spec.tls12 || list(target, spec.tls12) == 1) && suites(target, spec.tls13 ? spec.tls13 : "") == 1;
+  return min(target, cipher.min_version) == 1 && max(target, cipher.max_version) == 1 &&
+         (!cipher.tls12 || list(target, cipher.tls12) == 1) && suites(target, cipher.tls13 ? cipher.tls13 : "") == 1;
 }
 
 int CtxMin(SSL_CTX* c, int v) { return static_cast<int>(SSL_CTX_set_min_proto_version(c, v)); }
@@ -206,12 +206,12 @@ const CipherSpec* FindCipherSpec(std::string_view name) {
   return nullptr;
 }
 
-bool ApplyCipherSpec(SSL_CTX* ctx, const CipherSpec& spec) {
-  return Apply<SSL_CTX>(ctx, spec, CtxMin, CtxMax, SSL_CTX_set_cipher_list, SSL_CTX_set_ciphersuites);
+bool ApplyCipherSpec(SSL_CTX* ctx, const CipherSpec& cipher) {
+  return Apply<SSL_CTX>(ctx, cipher, CtxMin, CtxMax, SSL_CTX_set_cipher_list, SSL_CTX_set_ciphersuites);
 }
 
-bool ApplyCipherSpec(SSL* ssl, const CipherSpec& spec) {
-  return Apply<SSL>(ssl, spec, SslMin, SslMax, SSL_set_cipher_list, SSL_set_ciphersuites);
+bool ApplyCipherSpec(SSL* ssl, const CipherSpec& cipher) {
+  return Apply<SSL>(ssl, cipher, SslMin, SslMax, SSL_set_cipher_list, SSL_set_ciphersuites);
 }
 
 std::string NegotiatedSpec(const SSL* ssl) {
@@ -389,8 +389,8 @@ namespace {
 std::unique_ptr<SSL_CTX, CtxFree> ClientContext(const ClientOptions& options, MQLONG& reason, std::string& detail) {
   Init();
   std::unique_ptr<SSL_CTX, CtxFree> none;
-  const CipherSpec* spec = FindCipherSpec(options.cipher_spec);
-  if (!spec) {
+  const CipherSpec* cipher = FindCipherSpec(options.cipher_spec);
+  if (!cipher) {
     reason = MQRC_SSL_INITIALIZATION_ERROR;
     detail = "CipherSpec " + options.cipher_spec + " is not known";
     return none;
@@ -401,7 +401,7 @@ std::unique_ptr<SSL_CTX, CtxFree> ClientContext(const ClientOptions& options, MQ
     return none;
   }
   std::unique_ptr<SSL_CTX, CtxFree> ctx(SSL_CTX_new(TLS_client_method()));
-  if (!ctx || !ApplyCipherSpec(ctx.get(), *spec)) {
+  if (!ctx || !ApplyCipherSpec(ctx.get(), *cipher)) {
     reason = MQRC_SSL_INITIALIZATION_ERROR;
     detail = "cannot set up TLS: " + LastError();
     return none;

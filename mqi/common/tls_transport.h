@@ -30,9 +30,9 @@ struct CipherSpec {
 // The CipherSpec of that name (blank-trimmed, case as IBM writes it), or null when the
 // stand-in does not know it (deprecated SSL 3.0 and TLS 1.0 specs among them).
 const CipherSpec* FindCipherSpec(std::string_view name);
-// Restricts a context or connection to the spec's versions and suites; false on failure.
-bool ApplyCipherSpec(SSL_CTX* ctx, const CipherSpec& spec);
-bool ApplyCipherSpec(SSL* ssl, const CipherSpec& spec);
+// Restricts a context or connection to the CipherSpec's versions and suites; false on failure.
+bool ApplyCipherSpec(SSL_CTX* ctx, const CipherSpec& cipher);
+bool ApplyCipherSpec(SSL* ssl, const CipherSpec& cipher);
 // IBM's name for the suite a connection negotiated, or the OpenSSL name.
 std::string NegotiatedSpec(const SSL* ssl);
 

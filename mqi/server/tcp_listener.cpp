@@ -27,6 +27,10 @@ int ListenLoopback(const std::string& qm, std::string& error) {
     error = std::string(kTcpPortEnv) + " is not a port: " + env;
     return -1;
   }
+  return ListenTcp(port, PortPath(qm), error);
+}
+
+int ListenTcp(unsigned port, const std::string& port_file, std::string& error) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     error = std::string("cannot open a TCP socket: ") + std::strerror(errno);
@@ -52,7 +56,7 @@ int ListenLoopback(const std::string& qm, std::string& error) {
     close(fd);
     return -1;
   }
-  std::ofstream(PortPath(qm)) << ntohs(addr.sin_port) << "\n";
+  std::ofstream(port_file) << ntohs(addr.sin_port) << "\n";
   return fd;
 }
 

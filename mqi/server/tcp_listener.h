@@ -12,5 +12,8 @@ namespace vrqsim {
 // for client connections from other hosts. Returns -1 when the port variable is unset; -1
 // with error set when listening failed.
 int ListenLoopback(const std::string& qm, std::string& error);
+// The socket of either listener: non-blocking, on 127.0.0.1 (or VRQSIM_TCP_ADDRESS) at port
+// (0: the system picks), its port written to port_file; -1 with error set on failure.
+int ListenTcp(unsigned port, const std::string& port_file, std::string& error);
 
 }  // namespace vrqsim

@@ -30,6 +30,7 @@
 
 #include "protocol.h"
 #include "qm_dir.h"
+#include "tcp_listener.h"
 #include "tls_transport.h"
 
 namespace vrqsim {
@@ -248,8 +249,8 @@ int OnClientHello(SSL* ssl, int*, void*) {
       }
   }
   if (h->channel && !h->channel->cipher_spec.empty()) {
-    const tls::CipherSpec* spec = tls::FindCipherSpec(h->channel->cipher_spec);
-    if (!spec || !tls::ApplyCipherSpec(ssl, *spec)) return SSL_CLIENT_HELLO_ERROR;
+    const tls::CipherSpec* cipher = tls::FindCipherSpec(h->channel->cipher_spec);
+    if (!cipher || !tls::ApplyCipherSpec(ssl, *cipher)) return SSL_CLIENT_HELLO_ERROR;
     SSL_set_verify(ssl, SSL_VERIFY_PEER | (h->channel->client_auth ? SSL_VERIFY_FAIL_IF_NO_PEER_CERT : 0), nullptr);
   }
   return SSL_CLIENT_HELLO_SUCCESS;
@@ -611,34 +612,14 @@ std::unique_ptr<TlsListener> TlsListener::Start(const std::string& qm, const Tls
     ErrorLog("AMQ9657E", "The key repository could not be opened: " + shared->repository_error +
                              "; TLS connections are refused until the queue manager restarts with a usable one");
 
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  std::unique_ptr<TlsListener> listener(new TlsListener());
+  listener->port_path_ = QmDir(qm) + "/qm.tlsport";
+  const int fd = ListenTcp(port, listener->port_path_, error);
   if (fd < 0) {
-    error = std::string("cannot open a TCP socket: ") + std::strerror(errno);
-    return nullptr;
-  }
-  const int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const char* address = std::getenv("VRQSIM_TCP_ADDRESS");
-  if (address && *address && inet_pton(AF_INET, address, &addr.sin_addr) != 1) {
-    error = std::string("VRQSIM_TCP_ADDRESS is not an IPv4 address: ") + address;
-    close(fd);
-    return nullptr;
-  }
-  size = sizeof addr;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
-    error = "cannot listen for TLS on port " + std::to_string(port) + ": " + std::strerror(errno);
-    close(fd);
+    error = "TLS listener: " + error;
     return nullptr;
   }
   shared->listen_fd = fd;
-  std::unique_ptr<TlsListener> listener(new TlsListener());
-  listener->port_path_ = QmDir(qm) + "/qm.tlsport";
-  std::ofstream(listener->port_path_) << ntohs(addr.sin_port) << "\n";
   shared->acceptor = std::thread(HandshakeLoop, shared);
   listener->shared_ = std::move(shared);
   return listener;

@@ -137,12 +137,12 @@ TEST(MqiTls, ChannelsAcceptTheRightCipherAndRefuseEveryFault) {
     const char* logged;   // what the queue manager's error log gains, or null
   };
   const Case cases[] = {
-      {"TLS 1.3 spec matching the channel", {"TLS.AES256", "TLS_AES_256_GCM_SHA384", "trust.pem"}, MQRC_NONE, nullptr},
-      {"TLS 1.2 spec matching the channel", {"TLS.RSA12", "TLS_RSA_WITH_AES_256_GCM_SHA384", "trust"}, MQRC_NONE, nullptr},
+      {"TLS 1.3 CipherSpec matching the channel", {"TLS.AES256", "TLS_AES_256_GCM_SHA384", "trust.pem"}, MQRC_NONE, nullptr},
+      {"TLS 1.2 CipherSpec matching the channel", {"TLS.RSA12", "TLS_RSA_WITH_AES_256_GCM_SHA384", "trust"}, MQRC_NONE, nullptr},
       {"client certificate where one is required", {"TLS.MUTUAL", "ANY_TLS12_OR_HIGHER", "client.pem"}, MQRC_NONE, nullptr},
-      {"another TLS 1.3 spec", {"TLS.AES256", "TLS_AES_128_GCM_SHA256", "trust.pem"}, MQRC_SSL_INITIALIZATION_ERROR,
+      {"another TLS 1.3 CipherSpec", {"TLS.AES256", "TLS_AES_128_GCM_SHA256", "trust.pem"}, MQRC_SSL_INITIALIZATION_ERROR,
        "AMQ9631E"},
-      {"a TLS 1.2 spec on a TLS 1.3 channel", {"TLS.AES256", "ECDHE_RSA_AES_256_GCM_SHA384", "trust.pem"},
+      {"a TLS 1.2 CipherSpec on a TLS 1.3 channel", {"TLS.AES256", "ECDHE_RSA_AES_256_GCM_SHA384", "trust.pem"},
        MQRC_SSL_INITIALIZATION_ERROR, "AMQ9631E"},
       {"server certificate not trusted", {"TLS.AES256", "TLS_AES_256_GCM_SHA384", "other-trust.pem"},
        MQRC_SSL_INITIALIZATION_ERROR, "AMQ9665E"},
