@@ -136,3 +136,21 @@ function(vrq_fuzzer name)
   target_link_libraries(fuzz_${name} PRIVATE ${A_LIBS})
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
 endfunction()
+
+# vrq_json: nlohmann-json (header only), the JSON of vrqmq's outputs and of the stand-in
+# client's channel definition tables. A cross build does not look in the build machine's
+# /usr/include, so there the headers are reached through a folder that holds nothing else.
+find_package(nlohmann_json 3 QUIET)
+add_library(vrq_json INTERFACE)
+if(nlohmann_json_FOUND)
+  target_link_libraries(vrq_json INTERFACE nlohmann_json::nlohmann_json)
+else()
+  find_path(VRQ_NLOHMANN_DIR nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT VRQ_NLOHMANN_DIR)
+    message(FATAL_ERROR "nlohmann-json is needed (Debian: apt-get install nlohmann-json3-dev)")
+  endif()
+  set(vrq_json_dir ${PROJECT_BINARY_DIR}/json-include)
+  file(MAKE_DIRECTORY ${vrq_json_dir})
+  file(CREATE_LINK ${VRQ_NLOHMANN_DIR}/nlohmann ${vrq_json_dir}/nlohmann SYMBOLIC)
+  target_include_directories(vrq_json SYSTEM INTERFACE ${vrq_json_dir})
+endif()
